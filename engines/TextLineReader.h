@@ -1,0 +1,38 @@
+// Reads a text file one line at a time without holding it in memory.
+//
+// A line ends at CR LF, at a lone CR or at a lone LF; the line end is not part
+// of the line. A final line without line end counts; no empty line follows a
+// final line end. Bytes are passed on unchanged (no character-set conversion).
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TextLineReader {
+public:
+    TextLineReader() = default;
+    TextLineReader(const TextLineReader&) = delete;
+    TextLineReader& operator=(const TextLineReader&) = delete;
+
+    // False when the path names no regular file or it cannot be opened.
+    bool Open(const std::string& path);
+    void Close();
+    bool IsOpen() const { return File != nullptr; }
+
+    // False at the end of the file or on a read error (see Failed).
+    bool ReadLine(std::string& line);
+    bool Rewind();
+    bool Failed() const { return ReadError; }
+
+private:
+    struct FileCloser {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    std::unique_ptr<std::FILE, FileCloser> File;
+    bool ReadError = false;
+};
+
+// Loads a whole text file as lines; false (and no lines) when it cannot be read.
+bool LoadTextLines(const std::string& path, std::vector<std::string>& lines);

@@ -1,0 +1,182 @@
+// The operator's texts and the fixed words of scripts and card commands.
+//
+// Every text the operator can read, and every fixed command or script line,
+// has its home here; code refers to these names instead of repeating literals.
+// Texts are byte strings shown as they stand (letter case, blanks and the
+// exclamation marks are part of them).
+#pragma once
+
+#include <cstdint>
+
+namespace constante {
+
+// ---- Program and window -------------------------------------------------------------
+inline constexpr char ProgramTitle[] = "Corvane Pelto Updater";
+inline constexpr char ProgramVersion[] = "1.5.0.0";
+inline constexpr char AboutCaptionFormat[] = "About %s";
+inline constexpr char VersionFormat[] = "Version : %s";
+inline constexpr char MakerLine[] = "Corvane Systems, video processing cards";
+inline constexpr char DeviceIdUnknown[] = "(Device Id Unknown)";
+inline constexpr char DeviceIdFormat[] = "Device ID : %s";
+
+inline constexpr char CaptionStart[] = "START";
+inline constexpr char CaptionStop[] = "STOP";
+inline constexpr char CaptionQuit[] = "QUIT";
+inline constexpr char ButtonStart[] = "Start";
+inline constexpr char ButtonReadId[] = "Read Id";
+inline constexpr char ButtonQuit[] = "Quit";
+
+inline constexpr char MenuPort[] = "&Port";
+inline constexpr char MenuComFormat[] = "Com &%s";
+inline constexpr char MenuLan[] = "LAN/Setup";
+inline constexpr char MenuMode[] = "&Mode";
+inline constexpr char MenuAuto[] = "&Auto";
+inline constexpr char MenuManual[] = "&Manual";
+inline constexpr char MenuAbout[] = "&About";
+inline constexpr char MenuAboutUpdater[] = "&About Updater...";
+
+// ---- Sequencer messages ---------------------------------------------------------------
+inline constexpr char IdlePrompt[] = "Click on button START to begin program operation";
+inline constexpr char Synchronize[] = "Synchronize...";
+inline constexpr char SwitchOnDevice[] = "Switch ON device while pushing the ENTER button";
+inline constexpr char OperationCompleted[] = "Program operation completed";
+inline constexpr char FileNotFound[] = " File not found !!!";
+inline constexpr char SyntaxErrorLine[] = "Syntax Error in script file line : ";
+inline constexpr char ErrorOpeningLan[] = "Error while opening LAN Device";
+inline constexpr char ErrorOpeningPort[] = "Error while opening ";
+
+// ---- Script files and fixed script lines ------------------------------------------
+inline constexpr char MainScriptName[] = "script.ini";
+inline constexpr char ReadIdScriptName[] = "readid.ini";
+inline constexpr char MotherboardFolder[] = "MB/";
+inline constexpr char ExtFolder[] = "EXT/";
+inline constexpr char BootOptionFile[] = "BOOT_EXT_OPTION.HEX";
+inline constexpr char LineSync[] = "SYN";
+inline constexpr char LineBootOption[] = "PB BOOT_EXT_OPTION.HEX";
+inline constexpr char LineOptionPrefix[] = "OP ";
+inline constexpr char LineClosing[] = "FI";
+inline constexpr char Remark[] = "rem";
+inline constexpr char PrefixMotherboard[] = "CM";
+inline constexpr char PrefixComponent[] = "C";
+
+// ---- Settings file ------------------------------------------------------------------
+inline constexpr char SettingsFile[] = "Updater.prm";
+inline constexpr char KeyConType[] = "CON_TYPE";
+inline constexpr char KeyComPort[] = "COM_PORT";
+inline constexpr char KeyRemoteIp[] = "REMOTE_IP";
+inline constexpr char KeyRemotePort[] = "REMOTE_PORT";
+inline constexpr char KeyLocalPort[] = "LOCAL_PORT";
+inline constexpr char ConTypeNone[] = "NONE";
+inline constexpr char ConTypeRs232[] = "RS232";
+inline constexpr char ConTypeUdp[] = "UDP";
+inline constexpr char ConTypeTcp[] = "TCP";
+inline constexpr char ComPortNotApplicable[] = "NA";
+inline constexpr char DefaultComPort[] = "COM1";
+inline constexpr char DefaultRemoteIp[] = "192.168.0.10";
+inline constexpr char DefaultRemotePort[] = "10500";
+inline constexpr char DefaultLocalPort[] = "10500";
+
+// ---- Dialogs ------------------------------------------------------------------------
+inline constexpr char CompSelCaption[] = "Component Selection";
+inline constexpr char CompSelMotherboardTab[] = "Motherboard";
+inline constexpr char CompSelGroup[] = "Select Component to Program";
+inline constexpr char CompSelMcu[] = "MCU";
+inline constexpr char CompSelProm1[] = "PROM 1";
+inline constexpr char CompSelProgramMotherboard[] = "Program Motherboard";
+inline constexpr char CompSelExtTab[] = "Ext";
+inline constexpr char CompSelProgramExt[] = "Program Ext";
+inline constexpr char ButtonOk[] = "OK";
+
+inline constexpr char LanCaption[] = "LAN Setup";
+inline constexpr char LanConnectionMode[] = "Connection Mode";
+inline constexpr char LanTcp[] = "Tcp";
+inline constexpr char LanUdp[] = "Udp";
+inline constexpr char LanLocalPort[] = "Local Port :";
+inline constexpr char LanRemoteAddress[] = "Remote IP Address :";
+inline constexpr char LanRemotePort[] = "Remote Port :";
+inline constexpr char LanApply[] = "Apply";
+inline constexpr char LanCancel[] = "Cancel";
+inline constexpr char LanBadLocalPort[] = "Choose a Local Port <0-65535>";
+inline constexpr char LanBadRemotePort[] = "Choose a Remote Port <0-65535>";
+inline constexpr char LanBadAddress[] = "Remote IP address not Valid";
+
+// ---- Engine status messages (Info) ------------------------------------------------
+inline constexpr char InfoReset[] = "Reset";
+inline constexpr char InfoStarting[] = " Starting ";
+inline constexpr char InfoPingCard[] = "Ping Card ";
+inline constexpr char InfoPingOk[] = "Ping OK";
+inline constexpr char InfoPingError[] = "Ping Error";
+inline constexpr char InfoVerifyDeviceType[] = "Verify Device Type";
+inline constexpr char InfoBootChecksum[] = "Boot Checksum : ";
+inline constexpr char InfoDeviceIdFormat[] = "Device ID : %s";
+inline constexpr char InfoEraseExtendedBoot[] = "Erase Extended Boot";
+inline constexpr char InfoUploadExtendedBoot[] = "Upload Extended Boot";
+inline constexpr char InfoVerifyChecksum[] = "Verify Checksum";
+inline constexpr char InfoEraseBank[] = "Erase Bank";
+inline constexpr char InfoUploadBank[] = "Upload Bank";
+inline constexpr char InfoVerifyBank[] = "Verify Bank";
+inline constexpr char InfoExtractMcuId[] = "Extract MCU ID";
+inline constexpr char InfoIdNumber[] = "ID Number : ";
+inline constexpr char InfoExtractJtagIds[] = "Extract JTAG Devices ID";
+
+// Routine step names that the status list leaves out.
+inline constexpr char InfoErase[] = "Erase";
+inline constexpr char InfoUpload[] = "Upload";
+inline constexpr char InfoOperationBypassed[] = "Operation Bypassed";
+inline constexpr char InfoUpdatingProm[] = "Updating Prom Devices";
+inline constexpr char InfoEndUpdate[] = "End Update";
+inline constexpr const char* RoutineStepNames[] = {
+    InfoErase,       InfoUpload,          InfoVerifyChecksum, InfoReset,
+    InfoEraseExtendedBoot, InfoUploadExtendedBoot, InfoEraseBank, InfoUploadBank,
+    InfoVerifyBank,  InfoOperationBypassed, InfoUpdatingProm,  InfoStarting,
+    InfoPingOk,      InfoPingError,       InfoEndUpdate,
+};
+
+// ---- Engine error messages (ReportError) ------------------------------------------
+inline constexpr char ErrInstructionUnknown[] = "Instruction unknown";
+inline constexpr char ErrWritingVersion[] = "Error while writing version number !!!";
+inline constexpr char ErrReadingVersion[] = "Error while reading version number !!!";
+inline constexpr char ErrErasing[] = "Error while erasing !!!";
+inline constexpr char ErrBootFileEmpty[] = "Boot File Empty !!!";
+inline constexpr char ErrWriting[] = "Error while writing!!!";
+inline constexpr char ErrChecksum[] = "Checksum Error";
+inline constexpr char ErrTooManyRetries[] = "Too Many Transmission Error !!!";
+inline constexpr char ErrBadDeviceType[] = "Bad type of device !!!";
+inline constexpr char ErrUpdateNotAllowed[] = "Update Not Allowed !!!";
+inline constexpr char ErrBankFileEmpty[] = "Keyb File Empty !!!";
+inline constexpr char ErrEffectFileEmpty[] = "Effect File Empty !!!";
+inline constexpr char ErrEffectFileLine[] = "Error in Effect file line : ";
+inline constexpr char ErrExecutingEffectLine[] = "Error while executing Effect file line : ";
+
+// ---- Card commands and replies in the programming phase ------------------------------
+inline constexpr char ReplyAccepted = '.';
+inline constexpr char ReplyFailed = 'X';
+inline constexpr char ReplyUnknown = 'I';
+inline constexpr char ReplyRepeat = 'R';
+inline constexpr char ReplyEscape = '\x1B';
+inline constexpr char LineEnd[] = "\r\n";
+
+inline constexpr char CmdSyncProbe[] = "%";
+inline constexpr char CmdBootUpload[] = "PB";
+inline constexpr char CmdReset[] = "RS";
+inline constexpr char CmdNp[] = "NP";
+inline constexpr char CmdFinish[] = "FI";
+inline constexpr char CmdFy[] = "FY";
+inline constexpr char CmdUserVersion[] = "UV";
+inline constexpr char CmdOption[] = "OP";
+inline constexpr char CmdVersionWrite[] = "V";
+inline constexpr char CmdVersionTest[] = "T";
+inline constexpr char CmdPing[] = "M";
+inline constexpr char CmdProgram[] = "P";
+inline constexpr char CmdIdentify[] = "D";
+inline constexpr char CmdFunction[] = "F";
+inline constexpr char EndOfFileRecord[] = ":00000001FF";
+
+// Device types the card firmware reports and the boot loader accepts, offered in this order.
+inline constexpr std::uint16_t DeviceTypeCodes[] = {0x0039, 0x003A};
+
+// Keywords of script operation lines that are not card commands.
+inline constexpr char KeywordPrompt[] = "prompt";
+inline constexpr char KeywordWait[] = "wait";
+
+}  // namespace constante

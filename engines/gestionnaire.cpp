@@ -1,0 +1,81 @@
+#include "gestionnaire.h"
+
+void TGestionnaire::Raise(const TNotifyEvent& event)
+{
+    if (event)
+        event(*this);
+}
+
+void TGestionnaire::ReportError(std::string_view msg)
+{
+    ErrorText = msg;
+    Raise(OnError);
+}
+
+void TGestionnaire::Reset()
+{
+    CommandLine.clear();
+    InBuffer.clear();
+    OutBuffer.clear();
+    ErrorText.clear();
+    InfoText.clear();
+    MaxProgress = DefaultMaxProgress;
+    Busy = false;
+    UpdateAllowed = false;
+    DeviceID = 0;
+    RetryCount = 0;
+}
+
+void TGestionnaire::SetBusy()
+{
+    Busy = true;
+    Raise(OnChangeBusy);
+}
+
+void TGestionnaire::ClearBusy()
+{
+    Busy = false;
+    Raise(OnChangeBusy);
+}
+
+void TGestionnaire::Info(std::string_view msg)
+{
+    InfoText = msg;
+    Raise(OnInfo);
+}
+
+void TGestionnaire::SetMaxProgress(std::int32_t n)
+{
+    MaxProgress = n;
+    Raise(OnChangeMaxProgress);
+}
+
+void TGestionnaire::StepProgress() { Raise(OnStepProgress); }
+
+void TGestionnaire::Send(std::string_view cmd)
+{
+    OutBuffer = cmd;
+    Raise(OnSend);
+}
+
+void TGestionnaire::PollInput() { Raise(OnReceive); }
+
+void TGestionnaire::ConsumeInput(std::string_view s)
+{
+    InBuffer.erase(0, s.size());
+    Raise(OnChangeBufIn);
+}
+
+void TGestionnaire::ClearInput()
+{
+    InBuffer.clear();
+    Raise(OnChangeBufIn);
+}
+
+void TGestionnaire::SetDeviceID(std::int32_t id)
+{
+    DeviceID = id;
+    Raise(OnChangeDeviceID);
+}
+
+void TGestionnaire::SpeedUp() { Raise(OnSpeedUp); }

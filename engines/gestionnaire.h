@@ -1,0 +1,96 @@
+// TGestionnaire: the mailbox between a programming engine and its host.
+//
+// An engine never touches the link or the window. It puts a command into
+// OutBuffer and raises OnSend; it pulls received text with PollInput (the host
+// answers OnReceive by filling InBuffer) and hands back what it did not use with
+// ConsumeInput/ClearInput (the host answers OnChangeBufIn by taking InBuffer
+// back). Together the two events make the host's receive text and InBuffer one
+// buffer. Every event fires only when a handler is assigned; the fields change
+// in any case.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+class TGestionnaire {
+public:
+    using TNotifyEvent = std::function<void(TGestionnaire& Sender)>;
+
+    TGestionnaire() = default;
+    virtual ~TGestionnaire() = default;
+    TGestionnaire(const TGestionnaire&) = delete;
+    TGestionnaire& operator=(const TGestionnaire&) = delete;
+
+    // Stores the message and raises OnError. Engines override it to halt first.
+    virtual void ReportError(std::string_view msg);
+    // Back to the idle defaults, without raising any event. CurentDir and the
+    // handlers are kept.
+    virtual void Reset();
+
+    // ---- Host side: none of these raises an event.
+    void SetCommandLine(std::string_view s) { CommandLine = s; }
+    const std::string& GetCommandLine() const { return CommandLine; }
+    void SetInBuffer(std::string_view s) { InBuffer = s; }
+    const std::string& GetInBuffer() const { return InBuffer; }
+    const std::string& GetOutBuffer() const { return OutBuffer; }
+    const std::string& GetInfoText() const { return InfoText; }
+    const std::string& GetErrorText() const { return ErrorText; }
+    std::int32_t GetMaxProgress() const { return MaxProgress; }
+    bool IsBusy() const { return Busy; }
+    std::int32_t GetDeviceID() const { return DeviceID; }
+    void SetUpdateAllowed(bool allowed) { UpdateAllowed = allowed; }
+    bool IsUpdateAllowed() const { return UpdateAllowed; }
+    std::int32_t GetRetryCount() const { return RetryCount; }
+    // Folder of the data files named in operation lines; ends with "/".
+    const std::string& GetCurentDir() const { return CurentDir; }
+    void SetCurentDir(std::string_view dir) { CurentDir = dir; }
+
+    TNotifyEvent OnSend;
+    TNotifyEvent OnChangeBufIn;
+    TNotifyEvent OnReceive;
+    TNotifyEvent OnStepProgress;
+    TNotifyEvent OnChangeMaxProgress;
+    TNotifyEvent OnInfo;
+    TNotifyEvent OnError;
+    TNotifyEvent OnChangeBusy;
+    TNotifyEvent OnChangeDeviceID;
+    TNotifyEvent OnSpeedUp;
+    TNotifyEvent OnSpeedDown;
+    TNotifyEvent OnOptionChange;
+
+protected:
+    // ---- Engine side, used inside Step.
+    void SetBusy();
+    void ClearBusy();
+    void Info(std::string_view msg);
+    void SetMaxProgress(std::int32_t n);
+    void StepProgress();
+    void Send(std::string_view cmd);
+    void PollInput();
+    // Removes the first s.size() characters of InBuffer, whatever they are.
+    void ConsumeInput(std::string_view s);
+    void ClearInput();
+    void SetDeviceID(std::int32_t id);
+    void SpeedUp();
+
+    std::string CommandLine;
+    std::string InBuffer;
+    std::string OutBuffer;
+    std::string ErrorText;
+    std::string InfoText;
+    std::int32_t MaxProgress = DefaultMaxProgress;
+    std::int32_t DeviceID = 0;
+    bool UpdateAllowed = false;
+    std::int32_t RetryCount = 0;
+    bool Busy = false;
+    std::string CurentDir;
+
+    static constexpr std::int32_t DefaultMaxProgress = 100;
+    // Retransmissions one operation tolerates; the next request ends it.
+    static constexpr std::int32_t MaxRetries = 300;
+
+private:
+    void Raise(const TNotifyEvent& event);
+};

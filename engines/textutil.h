@@ -1,0 +1,24 @@
+// Small text helpers shared by the engines, the translator and the application.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Removes blanks and control characters (every character up to code 32) at the ends.
+std::string Trim(std::string_view text);
+std::string TrimLeft(std::string_view text);
+std::string TrimRight(std::string_view text);
+
+bool StartsWith(std::string_view text, std::string_view prefix);
+
+// The pattern with its first "%s" replaced by arg.
+std::string FormatText(std::string_view pattern, std::string_view arg);
+
+// The standard integer text conversion: leading blanks, an optional sign, then
+// decimal digits, or hexadecimal digits after "$", "x" or "0x" (x in either
+// case); the whole text must convert. Hexadecimal values may use all 64 bits.
+bool StrToInt64(std::string_view text, std::int64_t& value);
+// As StrToInt64, within the signed 32-bit range; hexadecimal values up to
+// FFFFFFFF are accepted and read as their two's-complement value.
+bool StrToInt32(std::string_view text, std::int32_t& value);

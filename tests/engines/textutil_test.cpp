@@ -1,0 +1,60 @@
+#include "textutil.h"
+
+#include <gtest/gtest.h>
+
+TEST(TextUtil, TrimRemovesBlanksAndControlCharacters)
+{
+    EXPECT_EQ(Trim(" \t\x01 PB BOOT.HEX \r\n"), "PB BOOT.HEX");
+    EXPECT_EQ(TrimLeft("  a b  "), "a b  ");
+    EXPECT_EQ(TrimRight("  a b  "), "  a b");
+    EXPECT_EQ(Trim("   "), "");
+    EXPECT_EQ(Trim("\xE9"), "\xE9");
+    EXPECT_TRUE(StartsWith("SYN", "SY"));
+    EXPECT_FALSE(StartsWith("S", "SY"));
+    EXPECT_EQ(FormatText("Device ID : %s", "AAAA"), "Device ID : AAAA");
+    EXPECT_EQ(FormatText("no slot", "x"), "no slot");
+}
+
+TEST(TextUtil, IntegerConversionForms)
+{
+    std::int64_t v = 0;
+    EXPECT_TRUE(StrToInt64("12", v));
+    EXPECT_EQ(v, 12);
+    EXPECT_TRUE(StrToInt64("  -12", v));
+    EXPECT_EQ(v, -12);
+    EXPECT_TRUE(StrToInt64("+7", v));
+    EXPECT_EQ(v, 7);
+    EXPECT_TRUE(StrToInt64("$1F", v));
+    EXPECT_EQ(v, 31);
+    EXPECT_TRUE(StrToInt64("0x1f", v));
+    EXPECT_EQ(v, 31);
+    EXPECT_TRUE(StrToInt64("X10", v));
+    EXPECT_EQ(v, 16);
+    EXPECT_TRUE(StrToInt64("-$10", v));
+    EXPECT_EQ(v, -16);
+    EXPECT_TRUE(StrToInt64("4294967296", v));
+    EXPECT_EQ(v, 4294967296);
+    EXPECT_TRUE(StrToInt64("0", v));
+    EXPECT_EQ(v, 0);
+
+    for (const char* bad : {"", " ", "-", "$", "0x", "12 ", "1e6", "1.0", "\t5", "12a", "9223372036854775808"})
+        EXPECT_FALSE(StrToInt64(bad, v)) << bad;
+    EXPECT_TRUE(StrToInt64("-9223372036854775808", v));
+    EXPECT_EQ(v, INT64_MIN);
+}
+
+TEST(TextUtil, ThirtyTwoBitRange)
+{
+    std::int32_t v = 0;
+    EXPECT_TRUE(StrToInt32("2147483647", v));
+    EXPECT_EQ(v, 2147483647);
+    EXPECT_TRUE(StrToInt32("-2147483648", v));
+    EXPECT_EQ(v, INT32_MIN);
+    EXPECT_FALSE(StrToInt32("2147483648", v));
+    EXPECT_FALSE(StrToInt32("-2147483649", v));
+    EXPECT_TRUE(StrToInt32("$FFFFFFFF", v));
+    EXPECT_EQ(v, -1);
+    EXPECT_FALSE(StrToInt32("$100000000", v));
+    EXPECT_TRUE(StrToInt32("-0", v));
+    EXPECT_EQ(v, 0);
+}

@@ -1,0 +1,17 @@
+// Runs a program as a child process with a deadline, capturing its output.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+struct ProcessResult {
+    int ExitCode = -1;      // exit status, or 128 + signal number when killed by a signal
+    bool TimedOut = false;  // the deadline passed and the process was killed
+    std::string Out;
+    std::string Err;
+};
+
+ProcessResult RunProcess(const std::vector<std::string>& argv,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(30),
+                         const std::string& input = {});

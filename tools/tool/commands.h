@@ -1,0 +1,13 @@
+// Subcommands of corvane-tool. Each takes the arguments after its own name and
+// returns the process exit code: 0 success, 1 failure, 2 wrong usage.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+inline constexpr int ExitSuccess = 0;
+inline constexpr int ExitFailure = 1;
+inline constexpr int ExitUsage = 2;
+
+int RunHexSum(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -1,0 +1,37 @@
+// corvane-tool: operator checks on update files, away from any card.
+#include "commands.h"
+
+#include <functional>
+#include <iostream>
+#include <map>
+
+namespace {
+
+using Command = std::function<int(const std::vector<std::string>&, std::ostream&, std::ostream&)>;
+
+void PrintUsage(std::ostream& err)
+{
+    err << "usage: corvane-tool COMMAND [ARGS]\n"
+           "commands:\n"
+           "  hexsum FILE FIRST LAST   16-bit sum of the HEX image bytes FIRST..LAST (hex addresses)\n";
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    const std::map<std::string, Command> commands = {
+        {"hexsum", RunHexSum},
+    };
+    if (argc < 2) {
+        PrintUsage(std::cerr);
+        return ExitUsage;
+    }
+    const auto command = commands.find(argv[1]);
+    if (command == commands.end()) {
+        std::cerr << "corvane-tool: unknown command " << argv[1] << "\n";
+        PrintUsage(std::cerr);
+        return ExitUsage;
+    }
+    return command->second(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
+}
