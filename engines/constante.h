@@ -147,6 +147,12 @@ inline constexpr char ErrBankFileEmpty[] = "Keyb File Empty !!!";
 inline constexpr char ErrEffectFileEmpty[] = "Effect File Empty !!!";
 inline constexpr char ErrEffectFileLine[] = "Error in Effect file line : ";
 inline constexpr char ErrExecutingEffectLine[] = "Error while executing Effect file line : ";
+// An effect file that exists but cannot be read: when it is opened (followed by
+// its path) and part-way through a play (followed by the line number).
+inline constexpr char ErrReadingEffectFile[] = "Error while reading Effect file : ";
+inline constexpr char ErrReadingEffectLine[] = "Error while reading Effect file line : ";
+// Selector of the JTAG chain in the "D", "P" and "F" operations.
+inline constexpr char JtagSelector = '8';
 
 // ---- Card commands and replies in the programming phase ------------------------------
 inline constexpr char ReplyAccepted = '.';
