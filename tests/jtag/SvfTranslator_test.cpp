@@ -1,11 +1,7 @@
 #include "SvfTranslator.h"
 
-#include "TextLineReader.h"
-#include "textutil.h"
 
 #include <gtest/gtest.h>
-
-#include <filesystem>
 
 namespace {
 
@@ -162,54 +158,14 @@ TEST(SvfTranslator, FieldsAreTakenAsWritten)
     EXPECT_EQ(Translate(t, "SIR 8 TDI (" + std::string(512, '1') + ");"), "Error");
 }
 
-TEST(SvfTranslator, HexHelpers)
+// What the translations above do not reach: half bytes (an identifier reply
+// from the card may have one) and the sum's carry.
+TEST(SvfTranslator, HexHelpersOnOddInput)
 {
-    EXPECT_EQ(ReverseHexBytes("12345678"), "78563412");
-    EXPECT_EQ(ReverseHexBytes("ABC"), "CAB");
-    EXPECT_EQ(ReverseHexBytes(""), "");
-    std::string s = "F0F0";
-    AndHexMask("0FF0", s);
-    EXPECT_EQ(s, "00F0");
-    AndHexMask("00", s);
-    EXPECT_EQ(s, "00F0");
+    EXPECT_EQ(ReverseHexBytes("ABCDE"), "ECDAB");
     char c = 'x';
-    EXPECT_TRUE(IsUniformHex("AAAA", c));
-    EXPECT_EQ(c, 'A');
     EXPECT_FALSE(IsUniformHex("A", c));
-    EXPECT_FALSE(IsUniformHex("AAAB", c));
     std::string sum = "FF02";
     AppendHexSum(sum);
     EXPECT_EQ(sum, "FF0201");
-    std::string_view text = " \tDREXIT2 rest";
-    std::string code;
-    EXPECT_TRUE(ParseStateName(text, code));
-    EXPECT_EQ(code, "07");
-    EXPECT_EQ(text, " rest");
-    text = "idle";
-    EXPECT_FALSE(ParseStateName(text, code));
-    EXPECT_EQ(code, "");
-}
-
-// Vendor files use far more of SVF than the card takes: they must be rejected
-// line by line without any fault.
-TEST(SvfTranslator, RealEffectFilesTranslateWithoutFault)
-{
-    const std::filesystem::path dir = CORVANE_REAL_DATA_DIR;
-    if (!std::filesystem::is_directory(dir))
-        GTEST_SKIP() << "no sample files in " << dir;
-    for (const char* name : {"xc2c64a__erase.svf", "xc2c64a__program.svf", "ulx3s__debugblink-v2.0-12f.svf"}) {
-        TextLineReader reader;
-        ASSERT_TRUE(reader.Open((dir / name).string())) << name;
-        SvfTranslator translator;
-        std::string line;
-        int records = 0;
-        int errors = 0;
-        while (reader.ReadLine(line)) {
-            const std::string record = Translate(translator, line);
-            errors += record == "Error";
-            records += StartsWith(record, ":");
-        }
-        EXPECT_GT(errors, 0) << name;
-        EXPECT_GT(records, 0) << name;
-    }
 }
