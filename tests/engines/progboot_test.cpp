@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -84,26 +86,14 @@ TEST(BootSync, BothDeviceTypesRefused)
     EXPECT_EQ(bench.Engine.GetDeviceID(), 0);
 }
 
-TEST(BootSync, AnyDotMeansReadyAndTheNoiseAroundItGoes)
+TEST(BootSync, AnyDotMeansReadyAndTheIdentificationNeedsItsDotAtTheNinthCharacter)
 {
     Bench bench;
-    bench.Host.Card = AnswerTable({{"%", "ab.cd"}});
-    bench.Engine.SetCommandLine("SYN");
-    for (int i = 0; i < 4; ++i)
-        bench.Engine.Step();
+    bench.Host.Card = AnswerTable({{"%", "ab.cd"}, {"57", "."}});
+    RunLine(bench.Engine, "SYN", 20);
+    ASSERT_EQ(bench.Engine.GetState(), 8);
     EXPECT_EQ(bench.Host.Sent, (Strings{"%", "57"}));
     EXPECT_EQ(bench.Host.Received, "");
-    EXPECT_EQ(bench.Host.EventsOf("info"), (Strings{"Verify Device Type"}));
-}
-
-TEST(BootSync, IdentificationNeedsItsDotAtTheNinthCharacter)
-{
-    Bench bench;
-    bench.Host.Card = AnswerTable({{"%", "."}, {"57", "."}});
-    bench.Engine.SetCommandLine("SYN");
-    for (int i = 0; i < 5; ++i)
-        bench.Engine.Step();
-    ASSERT_EQ(bench.Engine.GetState(), 8);
 
     for (const char* early : {"1234AAA.", "1234AAAA", "1234AAAA0.", "."}) {
         bench.Host.Received = early;
@@ -143,66 +133,56 @@ TEST(BootUpload, ThreeLinesWithOneRepeat)
     EXPECT_EQ(bench.Engine.GetState(), 0);
 }
 
-TEST(BootUpload, ChecksumGivenOnTheLineReplacesTheImageSum)
+TEST(BootUpload, ChecksumRecordCarriesTheGivenValueOrTheExtendedBootAreaSum)
 {
-    Bench bench;
-    bench.Dir.Write("BOOT.HEX", ThreeLines);
-    bench.Host.Card = RepeatingBootLoader(0, 0);
-    RunLine(bench.Engine, "PB BOOT.HEX   1234 ", 50);
-    EXPECT_EQ(bench.Host.Sent.back(), ":0200000C1234AC\r\n");
-    EXPECT_EQ(bench.Host.Sent.size(), 6u);  // PB, four line transmissions, the record
-}
-
-TEST(BootUpload, ImageSumCoversTheExtendedBootAreaOnly)
-{
-    Bench bench;
     // Bytes below 0x4000 and from 0x6000 on do not count; unwritten bytes count as FF.
-    bench.Dir.Write("BOOT.HEX", ":0100000000FF\n:0140000000BF\n:01600000009F\n:00000001FF\n");
-    bench.Host.Card = RepeatingBootLoader(0, 0);
-    RunLine(bench.Engine, "PB BOOT.HEX", 50);
-    EXPECT_EQ(bench.Host.Sent.back(), ":0200000CDF0112\r\n");
-}
-
-TEST(BootUpload, ThreeHundredRepeatsAreServedAcrossLinesAndRecord)
-{
-    Bench bench;
-    bench.Dir.Write("BOOT.HEX", ThreeLines);
-    bench.Host.Card = RepeatingBootLoader(200, 100);
-    RunLine(bench.Engine, "PB BOOT.HEX", 2000);
-    EXPECT_TRUE(bench.Host.EventsOf("error").empty());
-    EXPECT_FALSE(bench.Engine.IsBusy());
-    EXPECT_EQ(bench.Engine.GetRetryCount(), 300);
-    // PB, 4 + 200 line transmissions, 1 + 100 records.
-    EXPECT_EQ(bench.Host.Sent.size(), 306u);
-}
-
-TEST(BootUpload, TheThreeHundredAndFirstRepeatEndsTheUpload)
-{
-    for (const auto& [lineRepeats, recordRepeats] : {std::pair{301, 0}, std::pair{150, 151}}) {
+    const std::string outside = ":0100000000FF\n:0140000000BF\n:01600000009F\n:00000001FF\n";
+    const struct {
+        const char* Line;
+        const std::string& File;
+        const char* Record;
+    } cases[] = {
+        {"PB BOOT.HEX", ThreeLines, ":0200000CDE050F\r\n"},
+        {"PB BOOT.HEX   1234 ", ThreeLines, ":0200000C1234AC\r\n"},
+        {"PB BOOT.HEX", outside, ":0200000CDF0112\r\n"},
+    };
+    for (const auto& c : cases) {
         Bench bench;
-        bench.Dir.Write("BOOT.HEX", ThreeLines);
-        bench.Host.Card = RepeatingBootLoader(lineRepeats, recordRepeats);
-        RunLine(bench.Engine, "PB BOOT.HEX", 2000);
-        EXPECT_EQ(bench.Host.EventsOf("error"), (Strings{"Too Many Transmission Error !!!"})) << lineRepeats;
-        EXPECT_EQ(bench.Engine.GetRetryCount(), 301);
-        EXPECT_EQ(bench.Engine.GetState(), 9);
-        // Every repeat but the last was served.
-        const std::size_t records = recordRepeats == 0 ? 0 : 1 + 150;
-        const std::size_t lines = recordRepeats == 0 ? 1 + 300 : 4 + 150;
-        EXPECT_EQ(bench.Host.Sent.size(), 1 + lines + records) << lineRepeats;
+        bench.Dir.Write("BOOT.HEX", c.File);
+        bench.Host.Card = RepeatingBootLoader(0, 0);
+        RunLine(bench.Engine, c.Line, 50);
+        EXPECT_EQ(bench.Host.Sent.back(), c.Record) << c.Line;
     }
 }
 
-TEST(BootUpload, RetryCountStartsAgainWithEachUpload)
+TEST(BootUpload, ThreeHundredRepeatsAreServedAcrossLinesAndRecordPerUpload)
 {
-    Bench bench;
-    bench.Dir.Write("BOOT.HEX", ThreeLines);
-    bench.Host.Card = RepeatingBootLoader(300, 0);
-    RunLine(bench.Engine, "PB BOOT.HEX", 2000);
-    bench.Host.Card = RepeatingBootLoader(300, 0);
-    RunLine(bench.Engine, "PB BOOT.HEX", 2000);
-    EXPECT_TRUE(bench.Host.EventsOf("error").empty());
-    EXPECT_EQ(bench.Engine.GetRetryCount(), 300);
+    const struct {
+        int LineRepeats;
+        int RecordRepeats;
+        std::size_t Sent;  // PB, 4 line transmissions, 1 record, and each served repeat
+        bool Fails;
+    } cases[] = {
+        {200, 100, 6 + 300, false},
+        {301, 0, 2 + 300, true},
+        {150, 151, 6 + 300, true},
+    };
+    for (const auto& c : cases) {
+        Bench bench;
+        bench.Dir.Write("BOOT.HEX", ThreeLines);
+        bench.Host.Card = RepeatingBootLoader(c.LineRepeats, c.RecordRepeats);
+        RunLine(bench.Engine, "PB BOOT.HEX", 2000);
+        EXPECT_EQ(bench.Host.Sent.size(), c.Sent) << c.LineRepeats;
+        EXPECT_EQ(bench.Host.EventsOf("error"), c.Fails ? Strings{"Too Many Transmission Error !!!"} : Strings{})
+            << c.LineRepeats;
+        EXPECT_FALSE(bench.Engine.IsBusy());
+        if (c.Fails)
+            continue;
+        // The next upload starts counting again.
+        bench.Host.Card = RepeatingBootLoader(300, 0);
+        RunLine(bench.Engine, "PB BOOT.HEX", 2000);
+        EXPECT_TRUE(bench.Host.EventsOf("error").empty());
+    }
 }
 
 TEST(BootUpload, FailuresEndTheUploadWithTheirMessage)

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -75,9 +77,16 @@ TEST(BankUpload, BankZeroSumsTheLowerHalfAndTheOthersTheUpperHalf)
     for (const auto& [line, record] : cases) {
         Bench bench;
         bench.Dir.Write("HIGH.HEX", ":01800000007F\n:00000001FF\n");
-        bench.Host.Card = RepeatingBank(0, 0);
+        bench.Host.Card = [](const std::string& sent) -> std::string {
+            if (sent.size() == 2)
+                return "..";
+            return IsChecksumRecord(sent) ? ".late noise" : ".";
+        };
         RunLine(bench.Engine, line, 50);
         EXPECT_EQ(bench.Host.Sent.back(), record) << line;
+        // The acknowledgement of the record clears whatever else is pending.
+        EXPECT_EQ(bench.Host.Received, "") << line;
+        EXPECT_FALSE(bench.Engine.IsBusy()) << line;
     }
 }
 
@@ -105,45 +114,34 @@ TEST(BankUpload, RealImageGoesOutLineByLine)
     EXPECT_EQ(bench.Host.Progress, static_cast<int>(lines.size()) + 1);
 }
 
-TEST(BankUpload, ThreeHundredRepeatsAreServedAcrossLinesAndRecord)
+TEST(BankUpload, ThreeHundredRepeatsAreServedAcrossLinesAndRecordPerUpload)
 {
-    Bench bench;
-    bench.Dir.Write("BANK.HEX", TwoLines);
-    bench.Host.Card = RepeatingBank(120, 180);
-    RunLine(bench.Engine, "P3 BANK.HEX", 2000);
-    EXPECT_TRUE(bench.Host.EventsOf("error").empty());
-    EXPECT_EQ(bench.Engine.GetRetryCount(), 300);
-    // P3, 3 + 120 line transmissions, 1 + 180 records.
-    EXPECT_EQ(bench.Host.Sent.size(), 305u);
-}
-
-TEST(BankUpload, TheThreeHundredAndFirstRepeatEndsTheUpload)
-{
-    for (const auto& [lineRepeats, recordRepeats] : {std::pair{301, 0}, std::pair{0, 301}}) {
+    const struct {
+        int LineRepeats;
+        int RecordRepeats;
+        std::size_t Sent;  // P3, 3 line transmissions, 1 record, and each served repeat
+        bool Fails;
+    } cases[] = {
+        {120, 180, 5 + 300, false},
+        {301, 0, 2 + 300, true},
+        {0, 301, 5 + 300, true},
+    };
+    for (const auto& c : cases) {
         Bench bench;
         bench.Dir.Write("BANK.HEX", TwoLines);
-        bench.Host.Card = RepeatingBank(lineRepeats, recordRepeats);
+        bench.Host.Card = RepeatingBank(c.LineRepeats, c.RecordRepeats);
         RunLine(bench.Engine, "P3 BANK.HEX", 2000);
-        EXPECT_EQ(bench.Host.EventsOf("error"), (Strings{"Too Many Transmission Error !!!"})) << lineRepeats;
-        EXPECT_EQ(bench.Engine.GetState(), 4);
-        // P3 and the first transmission, then 300 served repeats of the line or of the record.
-        const std::size_t served = recordRepeats == 0 ? 1 + 1 + 300 : 1 + 3 + 1 + 300;
-        EXPECT_EQ(bench.Host.Sent.size(), served) << lineRepeats;
+        EXPECT_EQ(bench.Host.Sent.size(), c.Sent) << c.LineRepeats;
+        EXPECT_EQ(bench.Host.EventsOf("error"), c.Fails ? Strings{"Too Many Transmission Error !!!"} : Strings{})
+            << c.LineRepeats;
+        EXPECT_EQ(bench.Engine.GetState(), c.Fails ? 4 : 0) << c.LineRepeats;
+        if (c.Fails)
+            continue;
+        // The next upload starts counting again.
+        bench.Host.Card = RepeatingBank(300, 0);
+        RunLine(bench.Engine, "P3 BANK.HEX", 2000);
+        EXPECT_TRUE(bench.Host.EventsOf("error").empty());
     }
-}
-
-TEST(BankUpload, ChecksumAcknowledgementClearsPendingInput)
-{
-    Bench bench;
-    bench.Dir.Write("BANK.HEX", TwoLines);
-    bench.Host.Card = [](const std::string& sent) -> std::string {
-        if (sent == "P4")
-            return "..";
-        return IsChecksumRecord(sent) ? ".late noise" : ".";
-    };
-    RunLine(bench.Engine, "P4 BANK.HEX", 50);
-    EXPECT_FALSE(bench.Engine.IsBusy());
-    EXPECT_EQ(bench.Host.Received, "");
 }
 
 TEST(BankUpload, FailuresEndTheUploadWithTheirMessage)
@@ -222,16 +220,26 @@ TEST(BankUpload, RefusedWithoutPermissionAndStaysHalted)
     EXPECT_EQ(bench.Host.Sent, (Strings{"F1"}));
 }
 
-TEST(BankCommands, ReadMcuIdentifierWithoutPermission)
+TEST(BankCommands, IdentifierAndFunctionRunWithoutPermission)
 {
-    Bench bench;
-    bench.Engine.SetUpdateAllowed(false);
-    bench.Host.Card = AnswerTable({{"D3", ".AB."}});
-    RunLine(bench.Engine, "D3", 20);
-    EXPECT_EQ(bench.Host.Transcript, (Strings{"> D3", "< .AB."}));
-    EXPECT_EQ(bench.Host.EventsOf("info"), (Strings{"Extract MCU ID", "ID Number : AB"}));
-    EXPECT_TRUE(bench.Host.EventsOf("error").empty());
-    EXPECT_EQ(bench.Host.Received, "");
+    const struct {
+        const char* Line;
+        std::map<std::string, std::string> Answers;
+        Strings Events;
+    } cases[] = {
+        {"D3", {{"D3", ".AB."}}, {"busy:1", "send:D3", "info:Extract MCU ID", "info:ID Number : AB", "busy:0"}},
+        {"F 5", {{"F5", "."}}, {"busy:1", "send:F5", "busy:0"}},
+        {"D2", {{"D2", "I"}}, {"busy:1", "send:D2", "busy:0", "error:Instruction unknown"}},
+        {"F2", {{"F2", "I"}}, {"busy:1", "send:F2", "busy:0", "error:Instruction unknown"}},
+    };
+    for (const auto& c : cases) {
+        Bench bench;
+        bench.Engine.SetUpdateAllowed(false);
+        bench.Host.Card = AnswerTable(c.Answers);
+        RunLine(bench.Engine, c.Line, 20);
+        EXPECT_EQ(bench.Host.Events, c.Events) << c.Line;
+        EXPECT_EQ(bench.Host.Received, "") << c.Line;
+    }
 }
 
 TEST(BankCommands, IdentifierNeedsItsDotAtTheThirdCharacter)
@@ -251,26 +259,6 @@ TEST(BankCommands, IdentifierNeedsItsDotAtTheThirdCharacter)
     StepWhileBusy(bench.Engine, 5);
     EXPECT_EQ(bench.Host.EventsOf("info").back(), "ID Number : 12");
     EXPECT_EQ(bench.Host.Received, "");
-}
-
-TEST(BankCommands, FunctionCommandIsOnlyAcknowledged)
-{
-    Bench bench;
-    bench.Engine.SetUpdateAllowed(false);
-    bench.Host.Card = AnswerTable({{"F5", "."}});
-    RunLine(bench.Engine, "F 5", 10);
-    EXPECT_EQ(bench.Host.Events, (Strings{"busy:1", "send:F5", "busy:0"}));
-}
-
-TEST(BankCommands, UnknownInstruction)
-{
-    for (const char* line : {"D2", "F2"}) {
-        Bench bench;
-        bench.Host.Card = [](const std::string&) { return std::string("I"); };
-        RunLine(bench.Engine, line, 10);
-        EXPECT_EQ(bench.Host.EventsOf("error"), (Strings{"Instruction unknown"})) << line;
-        EXPECT_EQ(bench.Engine.GetState(), 4) << line;
-    }
 }
 
 TEST(BankLines, TakesBankDigitsZeroToSevenOnly)
