@@ -141,6 +141,7 @@ void TProgPsd::StartUpload()
     // Both refusals come before anything is sent, so the card is left untouched.
     if (!UpdateAllowed) {
         ReportError(ErrUpdateNotAllowed);
+        State = Finished;
         return;
     }
     CommandLine = Trim(std::string_view(CommandLine).substr(1));

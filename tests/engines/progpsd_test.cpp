@@ -197,7 +197,7 @@ TEST(BankUpload, MissingFileSendsNothing)
                                                      bench.Dir.Path() + " File not found !!!"}));
 }
 
-TEST(BankUpload, RefusedWithoutPermissionAndStaysHalted)
+TEST(BankUpload, RefusedWithoutPermissionBeforeAnythingIsSent)
 {
     Bench bench;
     bench.Dir.Write("BANK.HEX", TwoLines);
@@ -206,15 +206,11 @@ TEST(BankUpload, RefusedWithoutPermissionAndStaysHalted)
     RunLine(bench.Engine, "P1 BANK.HEX", 50);
     EXPECT_TRUE(bench.Host.Sent.empty());
     EXPECT_EQ(bench.Host.Events, (Strings{"busy:1", "busy:0", "error:Update Not Allowed !!!"}));
-    EXPECT_EQ(bench.Engine.GetState(), 4);
+    EXPECT_EQ(bench.Engine.GetState(), 14);
 
-    // Only Reset takes the engine out of its halt state.
-    bench.Engine.SetCommandLine("F1");
+    // The refusal ends the operation: the next step returns the engine to idle.
     bench.Engine.Step();
-    bench.Engine.Step();
-    EXPECT_FALSE(bench.Engine.IsBusy());
-    EXPECT_TRUE(bench.Host.Sent.empty());
-    bench.Engine.Reset();
+    EXPECT_EQ(bench.Engine.GetState(), 0);
     bench.Host.Card = AnswerTable({{"F1", "."}});
     RunLine(bench.Engine, "F1", 10);
     EXPECT_EQ(bench.Host.Sent, (Strings{"F1"}));
