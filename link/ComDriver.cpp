@@ -171,7 +171,8 @@ void TComDriver::ParseVarReplies()
             if (!StartsWith(line, VarReplyPrefixes[index]))
                 continue;
             // No prefix begins another, so the first match is the only one.
-            const std::string_view rest = std::string_view(line).substr(std::string_view(VarReplyPrefixes[index]).size());
+            const std::string_view prefix = VarReplyPrefixes[index];
+            const std::string_view rest = std::string_view(line).substr(prefix.size());
             std::int64_t value = 0;
             if (rest.empty() || StrToInt64(rest, value))
                 AcceptReply(index, line, static_cast<std::uint32_t>(value));

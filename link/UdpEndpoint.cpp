@@ -46,7 +46,8 @@ void TUdpEndpoint::ReadPending()
         const qint64 size = Socket.pendingDatagramSize();
         QHostAddress sender;
         quint16 senderPort = 0;
-        const qint64 read = Socket.readDatagram(Datagram.data(), static_cast<qint64>(Datagram.size()), &sender, &senderPort);
+        const qint64 read =
+            Socket.readDatagram(Datagram.data(), static_cast<qint64>(Datagram.size()), &sender, &senderPort);
         if (read < 0)
             break;
         if (size > static_cast<qint64>(Datagram.size()) || !OnRead)
