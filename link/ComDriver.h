@@ -92,7 +92,8 @@ public:
     const std::string& GetsentString() const { return sentString; }
     void SetsentString(std::string_view text) { sentString = text; }
 
-    // Whether the link the last assignment opened (or a reconnection) could be opened.
+    // The result of the last attempt to open a link, by a setter or a TCP
+    // reconnection; the setters themselves never report a failure.
     bool LastOpenSucceeded() const { return OpenResult; }
     const TComPort& GetComPort() const { return *ComPort; }
     const TUdpEndpoint& GetUdpEndpoint() const { return *Udp; }

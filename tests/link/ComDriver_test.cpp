@@ -37,22 +37,6 @@ protected:
 
 }  // namespace
 
-TEST(Driver, StartsWithNothingOpen)
-{
-    TComDriver driver;
-    EXPECT_EQ(driver.GetConType(), CON_NONE);
-    EXPECT_EQ(driver.GetConMode(), MODE_VAR);
-    EXPECT_EQ(driver.GetPort(), "");
-    EXPECT_EQ(driver.GetBaudRate(), 9600u);
-    EXPECT_EQ(driver.GetIpLocalPort(), 10000);
-    EXPECT_EQ(driver.GetIpRemotePort(), 10500);
-    EXPECT_EQ(driver.GetIpRemoteAddress(), "192.168.0.10");
-    EXPECT_EQ(driver.GetComPort().GetReceiveMode(), rmRAW);
-    EXPECT_FALSE(driver.GetComPort().IsOpened());
-    EXPECT_FALSE(driver.GetUdpEndpoint().IsActive());
-    EXPECT_TRUE(driver.GetTcpClient().IsIdle());
-}
-
 TEST_F(DriverOnSerial, RepliesInOneArrivalAreHandledInOrder)
 {
     EXPECT_EQ(Replies("DEV12\r\nUPD3\r\n"), (Lines{"rec:DEV12", "DEV:12", "rec:UPD3", "UPD:3"}));
