@@ -3,6 +3,8 @@
 #include "constante.h"
 #include "textutil.h"
 
+#include <QTimer>
+
 #include <iostream>
 
 TComDriver::TComDriver()
@@ -25,6 +27,10 @@ TComDriver::TComDriver()
     Tcp->OnRead = [this] { TcpRead(); };
     Tcp->OnError = [this] { TcpError(); };
     Tcp->OnConnect = [this] { TcpConnect(); };
+    TcpRetryTimer = std::make_unique<QTimer>();
+    TcpRetryTimer->setSingleShot(true);
+    TcpRetryTimer->setInterval(TcpRetryPauseMs);
+    QObject::connect(TcpRetryTimer.get(), &QTimer::timeout, TcpRetryTimer.get(), [this] { TcpRetry(); });
 }
 
 TComDriver::~TComDriver()
@@ -363,17 +369,24 @@ bool TComDriver::OpenTcp()
 
 void TComDriver::CloseTcp()
 {
+    TcpRetryTimer->stop();
     TcpConnecting = false;
     Tcp->Close();
 }
 
 void TComDriver::TcpConnect() { TcpConnecting = false; }
 
-// Refused, unreachable or lost: a new attempt starts at once and silently, for as
-// long as TCP is the chosen link.
+// Refused, unreachable or lost: a new attempt starts after a short pause and
+// silently, for as long as TCP is the chosen link.
 void TComDriver::TcpError()
 {
     CloseTcp();
+    if (ConType == CON_TCP)
+        TcpRetryTimer->start();
+}
+
+void TComDriver::TcpRetry()
+{
     if (ConType == CON_TCP)
         OpenResult = OpenTcp();
 }

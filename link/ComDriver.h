@@ -22,6 +22,8 @@
 #include <string>
 #include <string_view>
 
+class QTimer;
+
 enum tConnectionType : std::uint8_t { CON_NONE = 0, CON_RS232 = 1, CON_UDP = 2, CON_TCP = 3 };
 enum tConnectionMode : std::uint8_t { MODE_VAR = 0, MODE_RAW = 1 };
 
@@ -35,6 +37,9 @@ public:
     static constexpr std::size_t VarCount = 6;
     static constexpr const char* VarCommands[VarCount] = {"@", ">", "?", "yU", "$", "#"};
     static constexpr const char* VarReplyPrefixes[VarCount] = {"ADBG", "DDBG", "DEV", "UPD", "$", "#"};
+    // A refused or lost TCP connection is tried again after this pause. Retrying
+    // at once would spin: a refusal on the local network comes back at once.
+    static constexpr int TcpRetryPauseMs = 250;
     // In MODE_VAR an unterminated tail is cut down to this many characters.
     static constexpr std::size_t MaxUnterminatedTail = 10;
     // One network read; one datagram holds at most as much.
@@ -140,6 +145,7 @@ private:
     void CloseTcp();
     void TcpConnect();
     void TcpError();
+    void TcpRetry();
 
     void Raise(const TComDriverNotifyEvent& event);
 
@@ -151,6 +157,7 @@ private:
     std::uint32_t BaudRate = 9600;
     std::unique_ptr<TUdpEndpoint> Udp;
     std::unique_ptr<TTcpClient> Tcp;
+    std::unique_ptr<QTimer> TcpRetryTimer;
     tConnectionType ConType = CON_NONE;
     tConnectionMode ConMode = MODE_VAR;
     std::int32_t IpLocalPort = 10000;

@@ -187,6 +187,21 @@ TEST_F(DriverOnTcp, RetriesWhileNobodyListensUntilTheTypeChanges)
     EXPECT_EQ(late.Connections, 1);
 }
 
+// A refusal comes back at once on the local network: the next attempt waits, so
+// an absent card does not keep a processor busy with attempts.
+TEST_F(DriverOnTcp, RefusedConnectionIsTriedAgainAfterAPause)
+{
+    const std::uint16_t port = FreeTcpPort();
+    Driver.SetIpRemotePort(port);
+    Driver.SetConType(CON_TCP);
+    ASSERT_TRUE(WaitUntil([&] { return Driver.GetTcpClient().IsIdle(); }));
+    RunPostedEvents();
+    EXPECT_TRUE(Driver.GetTcpClient().IsIdle());
+    TcpPeer late;
+    ASSERT_TRUE(late.Listen(port));
+    EXPECT_TRUE(Connected(late));
+}
+
 // The platform refuses this address inside the connection start itself.
 TEST_F(DriverOnTcp, FailureWhileStartingDoesNotRecurse)
 {
