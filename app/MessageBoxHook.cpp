@@ -1,0 +1,20 @@
+#include "MessageBoxHook.h"
+
+#include "constante.h"
+
+#include <QMessageBox>
+
+void ShowModalBox(QWidget* parent, TBoxKind kind, const QString& text)
+{
+    const QString title = QString::fromLatin1(constante::ProgramTitle);
+    switch (kind) {
+    case TBoxKind::Error: QMessageBox::critical(parent, title, text); break;
+    case TBoxKind::Warning: QMessageBox::warning(parent, title, text); break;
+    case TBoxKind::Information: QMessageBox::information(parent, title, text); break;
+    }
+}
+
+TMessageBoxHook ModalBoxHook(QWidget* parent)
+{
+    return [parent](TBoxKind kind, const QString& text) { ShowModalBox(parent, kind, text); };
+}
