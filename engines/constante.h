@@ -6,6 +6,7 @@
 // exclamation marks are part of them).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace constante {
@@ -147,6 +148,18 @@ inline constexpr char ErrBankFileEmpty[] = "Keyb File Empty !!!";
 inline constexpr char ErrEffectFileEmpty[] = "Effect File Empty !!!";
 inline constexpr char ErrEffectFileLine[] = "Error in Effect file line : ";
 inline constexpr char ErrExecutingEffectLine[] = "Error while executing Effect file line : ";
+// An effect file that exists but cannot be read: when it is opened (followed by
+// its path) and part-way through a play (followed by the line number).
+inline constexpr char ErrReadingEffectFile[] = "Error while reading Effect file : ";
+inline constexpr char ErrReadingEffectLine[] = "Error while reading Effect file line : ";
+// Selector of the JTAG chain in the "D", "P" and "F" operations.
+inline constexpr char JtagSelector = '8';
+
+// Operation lines whose arguments the card check engine cannot use.
+inline constexpr char ErrMissingComponentNumber[] = "Missing component number !!!";
+inline constexpr char ErrMissingCardNumber[] = "Missing card number !!!";
+inline constexpr char ErrBadCardNumber[] = "Bad card number : %s";
+inline constexpr char ErrBadWaitDuration[] = "Bad wait duration : %s";
 
 // ---- Card commands and replies in the programming phase ------------------------------
 inline constexpr char ReplyAccepted = '.';
@@ -174,6 +187,27 @@ inline constexpr char EndOfFileRecord[] = ":00000001FF";
 
 // Device types the card firmware reports and the boot loader accepts, offered in this order.
 inline constexpr std::uint16_t DeviceTypeCodes[] = {0x0039, 0x003A};
+
+// The letter after "P" (blanks between allowed) that makes a line a boot upload, not a bank line.
+inline constexpr char BootUploadLetter[] = "B";
+// Bank digits of the PSD flash run from '0' to this one.
+inline constexpr char HighestBankDigit = '7';
+
+// Replies that carry data: a fixed number of characters, then ".".
+inline constexpr std::size_t VersionReplyLength = 4;
+inline constexpr std::size_t IdentificationReplyLength = 8;  // boot checksum, then device identifier
+inline constexpr std::size_t McuIdReplyLength = 2;
+// The boot loader reports its checksum this much above the value shown to the operator.
+inline constexpr std::uint16_t BootChecksumOffset = 0x6000;
+
+// Image ranges the card sums to verify an upload, and the address of the record that carries the sum.
+inline constexpr std::uint16_t ExtendedBootFirst = 0x4000;
+inline constexpr std::uint16_t ExtendedBootLast = 0x5FFF;
+inline constexpr std::uint16_t LowBankFirst = 0x0000;  // bank 0
+inline constexpr std::uint16_t LowBankLast = 0x7FFF;
+inline constexpr std::uint16_t HighBankFirst = 0x8000;  // banks 1 to 7
+inline constexpr std::uint16_t HighBankLast = 0xFFFF;
+inline constexpr std::uint16_t ChecksumRecordAddress = 0x0000;
 
 // Keywords of script operation lines that are not card commands.
 inline constexpr char KeywordPrompt[] = "prompt";

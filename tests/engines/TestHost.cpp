@@ -1,17 +1,20 @@
 #include "TestHost.h"
 
+#include <utility>
+
 TestHost::TestHost(TGestionnaire& engine) : Engine(engine)
 {
     Engine.OnSend = [this](TGestionnaire& sender) {
         const std::string sent = sender.GetOutBuffer();
         Sent.push_back(sent);
         Events.push_back("send:" + sent);
+        Transcript.push_back("> " + sent);
         if (Card)
-            Received += Card(sent);
+            Arrive(Card(sent));
     };
     Engine.OnReceive = [this](TGestionnaire& sender) {
         if (!PollReplies.empty()) {
-            Received += PollReplies.front();
+            Arrive(PollReplies.front());
             PollReplies.pop_front();
         }
         sender.SetInBuffer(Received);
@@ -48,4 +51,20 @@ std::vector<std::string> TestHost::EventsOf(const std::string& kind) const
             found.push_back(event.substr(prefix.size()));
     }
     return found;
+}
+
+void TestHost::Arrive(const std::string& reply)
+{
+    if (reply.empty())
+        return;
+    Received += reply;
+    Transcript.push_back("< " + reply);
+}
+
+std::function<std::string(const std::string& sent)> AnswerTable(std::map<std::string, std::string> answers)
+{
+    return [answers = std::move(answers)](const std::string& sent) {
+        const auto found = answers.find(sent);
+        return found == answers.end() ? std::string() : found->second;
+    };
 }

@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ public:
     // Events as "send:TEXT", "info:TEXT", "error:TEXT", "busy:0|1", "max:N",
     // "step", "deviceid:N", "speedup".
     std::vector<std::string> Events;
+    // The exchange as the card sees it, in order: "> " and each command sent,
+    // "< " and each reply that arrived.
+    std::vector<std::string> Transcript;
     // Progress steps since the last "max" event.
     int Progress = 0;
 
@@ -33,8 +37,14 @@ public:
     std::vector<std::string> EventsOf(const std::string& kind) const;
 
 private:
+    void Arrive(const std::string& reply);
+
     TGestionnaire& Engine;
 };
+
+// A card that gives each command the answer the table holds for it, every time
+// it comes; commands missing from the table get no answer.
+std::function<std::string(const std::string& sent)> AnswerTable(std::map<std::string, std::string> answers);
 
 // Steps the engine until it is no longer busy, at most maxSteps times; returns
 // the number of steps made.

@@ -13,7 +13,8 @@ void PrintUsage(std::ostream& err)
 {
     err << "usage: corvane-tool COMMAND [ARGS]\n"
            "commands:\n"
-           "  hexsum FILE FIRST LAST   16-bit sum of the HEX image bytes FIRST..LAST (hex addresses)\n";
+           "  hexsum FILE FIRST LAST   16-bit sum of the HEX image bytes FIRST..LAST (hex addresses)\n"
+           "  translate FILE           the card record of each effect-file line (exit 1 on any Error)\n";
 }
 
 }  // namespace
@@ -22,6 +23,7 @@ int main(int argc, char* argv[])
 {
     const std::map<std::string, Command> commands = {
         {"hexsum", RunHexSum},
+        {"translate", RunTranslate},
     };
     if (argc < 2) {
         PrintUsage(std::cerr);

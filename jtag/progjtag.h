@@ -1,0 +1,105 @@
+// TProgJtag: the engine for the card's JTAG chain, addressed by the selector
+// "8". It reads the identifiers of the devices on the chain ("D8"), plays an
+// effect file through the card ("P8 FILE") and sends the one-shot F command
+// ("F8").
+//
+// A play is a strict request and answer exchange: one record in flight, and the
+// file is read on only after the card's verdict. Expected scan output is checked
+// on the PC: the card returns the captured bits with a sum, and the engine checks
+// the sum, masks the bits and compares them with the expected TDO.
+//
+// The engine is the translator as well: TranslateLine works on the engine's own
+// working fields, which describe the statement of the record sent last.
+#pragma once
+
+#include "SvfTranslator.h"
+#include "TextLineReader.h"
+#include "gestionnaire.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+class TProgJtag : public TGestionnaire, public SvfTranslator {
+public:
+    enum class JtagState : std::uint8_t {
+        Idle = 0,
+        Halted = 1,
+        SendIdentify = 3,
+        WaitIdentifyAck = 4,
+        WaitIdentifiers = 5,
+        SendProgram = 6,
+        WaitProgramAck = 7,
+        Playing = 8,
+        WaitEndAck = 9,
+        SendFunction = 10,
+        WaitFunctionAck = 11,
+        Done = 12,
+    };
+
+    // OpenEffectFile results besides a line count.
+    static constexpr std::int32_t EffectFileMissing = -1;
+    static constexpr std::int32_t EffectFileUnreadable = -2;
+    // The card is given this long after accepting "P" before the first record.
+    static constexpr std::chrono::milliseconds PlayOpenPause{1000};
+
+    using SleepFunction = std::function<void(std::chrono::milliseconds)>;
+
+    // Halts after the base has stored the message and raised OnError.
+    void ReportError(std::string_view msg) override;
+    // The effect file stays open; the next play replaces it.
+    void Reset() override;
+    void Step();
+
+    // Opens the file, counts its lines by reading it through, and rewinds it.
+    std::int32_t OpenEffectFile(const std::string& path);
+    void CloseEffectFile();
+    bool IsEffectFileOpen() const { return EffectFile.IsOpen(); }
+
+    // The first ".", "X" or "R" in InBuffer, or NoReply.
+    char FindReplyChar() const;
+    static constexpr char NoReply = '\0';
+    // The captured-data reply with its escapes resolved, up to its ESC ".":
+    // hex digits followed by their two sum digits.
+    static std::string DecodeCapture(std::string_view reply);
+
+    // The one blocking pause of the engine; replaceable so that tests never wait.
+    SleepFunction Sleep = [](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); };
+
+    JtagState GetState() const { return State; }
+    std::int32_t GetLineCount() const { return LineCount; }
+    std::int32_t GetLineNumber() const { return LineNumber; }
+    const std::string& GetEffectLine() const { return EffectLine; }
+
+private:
+    void Offer();
+    void SendTargetCommand(std::string_view command, JtagState next);
+    void WaitIdentifyAck();
+    void WaitIdentifiers();
+    void SendProgram();
+    void WaitProgramAck();
+    void Play();
+    void WaitEndAck();
+    void WaitFunctionAck();
+    void Finish();
+
+    void OpenPlay();
+    void SendNextRecord();
+    void ResendRecord();
+    void SendStream();
+    void CheckCapture();
+    // Counts one repetition; false (and the operation ended) past the limit.
+    bool CountRetry();
+    bool InputBeginsWith(char reply) const;
+    void ConsumeChars(std::size_t count);
+
+    JtagState State = JtagState::Idle;
+    std::string EffectLine;
+    std::int32_t LineCount = 0;
+    std::int32_t LineNumber = 0;
+    std::string Target;
+    TextLineReader EffectFile;
+};

@@ -1,0 +1,279 @@
+#include "progjtag.h"
+
+#include "SvfTranslator.h"
+#include "TempDir.h"
+#include "TestHost.h"
+#include "TextLineReader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+namespace {
+
+using V = std::vector<std::string>;
+using std::chrono::milliseconds;
+
+const std::string Eof = ":00000001FF\r\n";
+const std::string Esc = "\x1B";
+
+class JtagEngine : public ::testing::Test {
+protected:
+    JtagEngine()
+    {
+        engine.Sleep = [this](milliseconds pause) { Pauses.push_back(pause); };
+        engine.SetCurentDir(dir.Path());
+        engine.SetUpdateAllowed(true);
+    }
+
+    // Plays content as an effect file against a card that answers each text with
+    // the next of its replies in the table, and "." to everything else.
+    void Play(const std::string& content, std::map<std::string, V> replies = {}, int maxSteps = 100000)
+    {
+        dir.Write("effect.svf", content);
+        host.Card = [replies = std::move(replies)](const std::string& sent) mutable {
+            V& queue = replies[sent];
+            if (queue.empty())
+                return std::string(".");
+            std::string reply = queue.front();
+            queue.erase(queue.begin());
+            return reply;
+        };
+        RunLine(engine, "P8 effect.svf", maxSteps);
+    }
+
+    // After an error the engine waits for the host's reset before it takes a line.
+    void Restart()
+    {
+        engine.Reset();
+        engine.SetUpdateAllowed(true);
+    }
+
+    V Errors() const { return host.EventsOf("error"); }
+
+    TProgJtag engine;
+    TestHost host{engine};
+    TempDir dir;
+    std::vector<milliseconds> Pauses;
+};
+
+}  // namespace
+
+TEST_F(JtagEngine, WorkedExchangeWithCapturedData)
+{
+    Play("SDR 32 TDI (00000000) TDO (12345678) MASK (FFFFFFFF);\r\n",
+         {{":010020F300EC\r\n", {"7856341214" + Esc + "."}}});
+    EXPECT_EQ(host.Events, (V{"busy:1", "send:P8", "max:1", "send::010020F300EC\r\n", "send:.", "step",
+                              "send:" + Eof, "speedup", "busy:0"}));
+    EXPECT_EQ(Pauses, std::vector<milliseconds>{milliseconds(1000)});
+    EXPECT_EQ(engine.GetState(), TProgJtag::JtagState::Idle);
+    EXPECT_FALSE(engine.IsEffectFileOpen());
+}
+
+TEST_F(JtagEngine, WorkedExchangeWithStreamedData)
+{
+    // A damaged record is sent again and arms its stream again.
+    Play("SDR 16 TDI (1234);", {{":010010630686\r\n", {"R", Esc + "."}}});
+    EXPECT_EQ(host.Sent, (V{"P8", ":010010630686\r\n", ":010010630686\r\n", "341246", Eof}));
+    EXPECT_EQ(Errors(), V{});
+    EXPECT_EQ(engine.GetRetryCount(), 1);
+}
+
+TEST_F(JtagEngine, TextBeforeTheReplyIsIgnored)
+{
+    Play("SDR 16 TDI (1234) TDO (5678);",
+         {{":010010730676\r\n", {"Q" + Esc + "."}}, {"341246", {"7856CE" + Esc + "."}}});
+    EXPECT_EQ(host.Sent, (V{"P8", ":010010730676\r\n", "341246", ".", Eof}));
+    EXPECT_EQ(Errors(), V{});
+}
+
+TEST_F(JtagEngine, CapturedDataEscapesAndSums)
+{
+    EXPECT_EQ(TProgJtag::DecodeCapture(Esc + Esc + Esc + "0A" + Esc + "z5" + Esc + ".77"), "1B00Az5");
+    EXPECT_EQ(TProgJtag::DecodeCapture("12" + Esc), "12");
+
+    // Data 00 1B with the sum 1B: every one of those bytes travels escaped.
+    Play("SDR 16 TDI (0000) TDO (1B00);",
+         {{":010010F300FC\r\n", {Esc + "0" + Esc + Esc + Esc + Esc + Esc + "."}}});
+    EXPECT_EQ(host.Sent, (V{"P8", ":010010F300FC\r\n", ".", Eof}));
+    EXPECT_EQ(Errors(), V{});
+}
+
+TEST_F(JtagEngine, WrongSumAsksForTheDataAgain)
+{
+    // A wrong sum, then a bare "." with no digits: each time "R", never the record again.
+    Play("SDR 32 TDI (00000000) TDO (12345678);",
+         {{":010020F300EC\r\n", {"78563412FF" + Esc + "."}}, {"R", {".", "7856341214" + Esc + "."}}});
+    EXPECT_EQ(host.Sent, (V{"P8", ":010020F300EC\r\n", "R", "R", ".", Eof}));
+    EXPECT_EQ(engine.GetRetryCount(), 2);
+    EXPECT_EQ(Errors(), V{});
+}
+
+TEST_F(JtagEngine, MaskedCompare)
+{
+    // The data differ from TDO only where MASK has 0 bits.
+    Play("SDR 32 TDI (00000000) TDO (12345678) MASK (0000FFFF);",
+         {{":010020F300EC\r\n", {"7856AAAA22" + Esc + "."}}});
+    EXPECT_EQ(Errors(), V{});
+
+    host.Events.clear();
+    Play("// one\nSDR 32 TDI (00000000) TDO (12345678) MASK (0000FFFF);",
+         {{":010020F300EC\r\n", {"7857AAAA23" + Esc + "."}}});
+    EXPECT_EQ(Errors(), V{"Error while executing Effect file line : 2"});
+}
+
+TEST_F(JtagEngine, CardFailureNamesTheLine)
+{
+    Play("// head\nSTATE RESET;\n// c\nSIR 8 TDI (FE);\n", {{":01000862FE97\r\n", {"zzX"}}});
+    EXPECT_EQ(host.Sent, (V{"P8", ":0100000500FA\r\n", ":01000862FE97\r\n"}));
+    // This engine stores and raises the error before it clears Busy.
+    EXPECT_EQ(V(host.Events.end() - 2, host.Events.end()),
+              (V{"error:Error while executing Effect file line : 4", "busy:0"}));
+    EXPECT_EQ(engine.GetState(), TProgJtag::JtagState::Halted);
+    EXPECT_FALSE(engine.IsEffectFileOpen());
+    engine.SetCommandLine("F8");
+    engine.Step();
+    EXPECT_FALSE(engine.IsBusy());
+}
+
+TEST_F(JtagEngine, RejectedLineStopsThePlay)
+{
+    Play("STATE RESET;\nSIR 8 TDI (FE);\nFREQUENCY 1E6 HZ;\nSTATE IDLE;\n");
+    EXPECT_EQ(host.Sent, (V{"P8", ":0100000500FA\r\n", ":01000862FE97\r\n"}));
+    EXPECT_EQ(host.EventsOf("step").size(), 2u);
+    EXPECT_EQ(Errors(), V{"Error in Effect file line : 3"});
+}
+
+TEST_F(JtagEngine, CommentOnlyFileSendsTheEndAtOnce)
+{
+    Play("// a\r\n  // b\r\nSTATE RESET\r\n");
+    EXPECT_EQ(host.Sent, (V{"P8", Eof}));
+    EXPECT_EQ(host.EventsOf("step").size(), 0u);
+    EXPECT_EQ(host.EventsOf("max"), V{"3"});
+}
+
+TEST_F(JtagEngine, RetryCountCoversTheWholePlay)
+{
+    const std::string file = "STATE RESET;\nSTATE IDLE;\nSTATE;\n";
+    const V hundred(100, "R");
+    Play(file, {{":0100000500FA\r\n", hundred}, {":0100000501F9\r\n", hundred}, {":00000005FB\r\n", hundred}});
+    EXPECT_EQ(Errors(), V{});
+    EXPECT_EQ(engine.GetRetryCount(), 300);
+    EXPECT_EQ(host.Sent.back(), Eof);
+
+    V more = hundred;
+    more.push_back("R");
+    Play(file, {{":0100000500FA\r\n", hundred}, {":0100000501F9\r\n", hundred}, {":00000005FB\r\n", more}});
+    EXPECT_EQ(Errors(), V{"Too Many Transmission Error !!!"});
+}
+
+TEST_F(JtagEngine, EndRecordAnswers)
+{
+    Play("", {});
+    EXPECT_EQ(Errors(), V{"Effect File Empty !!!"});
+    EXPECT_EQ(host.Sent, V{"P8"});
+
+    Restart();
+    Play("STATE;", {{Eof, {"X"}}});
+    Restart();
+    Play("STATE;", {{Eof, {"R"}}});
+    EXPECT_EQ(Errors(), (V{"Effect File Empty !!!", "Instruction unknown", "Too Many Transmission Error !!!"}));
+}
+
+TEST_F(JtagEngine, PlayRefusedOrFileMissing)
+{
+    engine.SetUpdateAllowed(false);
+    RunLine(engine, "P8 effect.svf");
+    EXPECT_EQ(host.Events, (V{"busy:1", "error:Update Not Allowed !!!", "busy:0"}));
+    EXPECT_EQ(engine.GetState(), TProgJtag::JtagState::Done);
+    engine.Step();
+    EXPECT_EQ(engine.GetState(), TProgJtag::JtagState::Idle);
+
+    engine.SetUpdateAllowed(true);
+    host.Card = [](const std::string&) { return std::string("."); };
+    RunLine(engine, "P 8  missing.svf ");
+    Restart();
+    std::filesystem::create_directory(dir.Path() + "folder.svf");
+    RunLine(engine, "P8 folder.svf");
+    EXPECT_EQ(Errors(), (V{"Update Not Allowed !!!", dir.Path() + "missing.svf File not found !!!",
+                           "Error while reading Effect file : " + dir.Path() + "folder.svf"}));
+    EXPECT_EQ(host.Sent, (V{"P8", "P8"}));
+    EXPECT_TRUE(Pauses.empty());
+}
+
+TEST_F(JtagEngine, FileThatFailsDuringThePlay)
+{
+    const std::string path = dir.Write("effect.svf", "STATE;\n");
+    engine.Sleep = [&path](milliseconds) { std::filesystem::resize_file(path, 0); };
+    host.Card = [](const std::string&) { return std::string("."); };
+    RunLine(engine, "P8 effect.svf");
+    EXPECT_EQ(Errors(), V{"Error while reading Effect file line : 1"});
+    EXPECT_EQ(host.Sent, V{"P8"});
+}
+
+TEST_F(JtagEngine, IdentifiersAndTheFCommand)
+{
+    host.Card = [](const std::string& sent) { return sent == "D8" ? ".12345678." : "."; };
+    RunLine(engine, "D 8");
+    EXPECT_EQ(host.EventsOf("info"), (V{"Extract JTAG Devices ID", "ID Number : 78563412"}));
+    RunLine(engine, "F8");
+    EXPECT_EQ(host.Sent, (V{"D8", "F8"}));
+    EXPECT_EQ(host.EventsOf("info").size(), 2u);
+
+    for (const char* other : {"D9", "P0 bank.hex", "FI", "X8"}) {
+        engine.SetCommandLine(other);
+        engine.Step();
+        EXPECT_FALSE(engine.IsBusy()) << other;
+        EXPECT_EQ(engine.GetCommandLine(), other);
+    }
+
+    host.Card = [](const std::string&) { return std::string("I"); };
+    RunLine(engine, "F8");
+    EXPECT_EQ(Errors(), V{"Instruction unknown"});
+
+    // A second "." straight after the first is no identifier: the engine waits.
+    engine.Reset();
+    host.Card = [](const std::string&) { return std::string(".."); };
+    EXPECT_EQ(RunLine(engine, "D8", 50), 50);
+    EXPECT_TRUE(engine.IsBusy());
+}
+
+TEST_F(JtagEngine, ResetLeavesTheFileForTheNextPlay)
+{
+    Play("STATE;\nSTATE;\n", {{":00000005FB\r\n", {""}}}, 10);
+    EXPECT_TRUE(engine.IsBusy());
+    Restart();
+    EXPECT_TRUE(engine.IsEffectFileOpen());
+    host.Received.clear();
+    Play("STATE IDLE;\n");
+    EXPECT_EQ(host.Sent.back(), Eof);
+    EXPECT_EQ(Errors(), V{});
+    EXPECT_FALSE(engine.IsEffectFileOpen());
+}
+
+// Vendor files stop at their first line outside the card's subset, with its number.
+TEST_F(JtagEngine, RealEffectFilesStopAtTheirFirstRejectedLine)
+{
+    const std::filesystem::path real = CORVANE_REAL_DATA_DIR;
+    if (!std::filesystem::is_directory(real))
+        GTEST_SKIP() << "no sample files in " << real;
+    for (const char* name : {"xc2c64a__erase.svf", "xc2c64a__program.svf", "ulx3s__debugblink-v2.0-12f.svf"}) {
+        TextLineReader reader;
+        ASSERT_TRUE(reader.Open((real / name).string()));
+        SvfTranslator translator;
+        std::string line;
+        std::string record;
+        int number = 0;
+        while (record != TranslateError && reader.ReadLine(line)) {
+            ++number;
+            translator.TranslateLine(line, record);
+        }
+        host.Events.clear();
+        Restart();
+        engine.SetCurentDir(real.string() + "/");
+        host.Card = [](const std::string&) { return std::string("."); };
+        RunLine(engine, std::string("P8 ") + name);
+        EXPECT_EQ(Errors(), V{"Error in Effect file line : " + std::to_string(number)}) << name;
+    }
+}
