@@ -1,0 +1,400 @@
+#include "ComDriver.h"
+
+#include "constante.h"
+#include "textutil.h"
+
+#include <QTimer>
+
+#include <iostream>
+
+TComDriver::TComDriver()
+    : ShowSocketError([](const std::string& text) { std::cerr << text << std::endl; }),
+      ComPort(std::make_unique<TComPort>()),
+      Udp(std::make_unique<TUdpEndpoint>()),
+      Tcp(std::make_unique<TTcpClient>()),
+      IpRemoteAddress(constante::DefaultRemoteIp)
+{
+    ComPort->SetReceiveMode(rmRAW);
+    ComPort->ReceiveCallBack = [this](const std::string& data) { ComPortReceive(data); };
+    ComPort->SetBaud(BaudRate);
+    ComPort->SetPort(Port);
+    Udp->SetLocalPort(IpLocalPort);
+    Udp->OnRead = [this](std::string_view data, const std::string& address, std::uint16_t port) {
+        UdpRead(data, address, port);
+    };
+    Tcp->SetAddress(IpRemoteAddress);
+    Tcp->SetPort(IpRemotePort);
+    Tcp->OnRead = [this] { TcpRead(); };
+    Tcp->OnError = [this] { TcpError(); };
+    Tcp->OnConnect = [this] { TcpConnect(); };
+    TcpRetryTimer = std::make_unique<QTimer>();
+    TcpRetryTimer->setSingleShot(true);
+    TcpRetryTimer->setInterval(TcpRetryPauseMs);
+    QObject::connect(TcpRetryTimer.get(), &QTimer::timeout, TcpRetryTimer.get(), [this] { TcpRetry(); });
+}
+
+TComDriver::~TComDriver()
+{
+    CloseSerial();
+    CloseUdp();
+    CloseTcp();
+}
+
+// ---- Commands -------------------------------------------------------------------------
+
+void TComDriver::SendVarCommand(int index)
+{
+    if (ConMode != MODE_VAR || index < 0 || index >= static_cast<int>(VarCount))
+        return;
+    const std::string text = VarCommands[index];
+    WriteLink(text);
+    sentString = text;
+    Raise(OnSentString);
+}
+
+void TComDriver::SendVarValue(int index, std::uint32_t value)
+{
+    if (ConMode != MODE_VAR || index < 0 || index >= static_cast<int>(VarCount))
+        return;
+    const std::string text = std::to_string(value) + VarCommands[index];
+    WriteLink(text);
+    sentString = text;
+    Raise(OnSentString);
+}
+
+void TComDriver::SendRaw(std::string_view data)
+{
+    if (ConMode == MODE_RAW)
+        WriteLink(data);
+}
+
+std::string TComDriver::ReadRaw()
+{
+    if (ConMode != MODE_RAW)
+        return {};
+    std::string data;
+    data.swap(RxText);
+    return data;
+}
+
+void TComDriver::WriteLink(std::string_view text)
+{
+    switch (ConType) {
+    case CON_NONE:
+        break;
+    case CON_RS232:
+        ComPort->SendString(text);
+        break;
+    case CON_UDP:
+        WriteUdp(text);
+        break;
+    case CON_TCP:
+        WriteTcp(text);
+        break;
+    }
+}
+
+void TComDriver::WriteUdp(std::string_view text)
+{
+    if (!Udp->IsActive())
+        return;
+    std::string error;
+    if (Udp->Send(text, IpRemoteAddress, IpRemotePort, error))
+        return;
+    CloseUdp();
+    if (ShowSocketError)
+        ShowSocketError(error);
+}
+
+// A text longer than one network read goes out whole, in pieces of that size.
+void TComDriver::WriteTcp(std::string_view text)
+{
+    if (!Tcp->IsConnected())
+        return;
+    for (std::size_t at = 0; at < text.size(); at += IoBufferSize)
+        Tcp->Send(text.substr(at, IoBufferSize));
+}
+
+// ---- Receiving ------------------------------------------------------------------------
+
+void TComDriver::ComPortReceive(const std::string& data)
+{
+    if (ConType != CON_RS232)
+        return;
+    RxText += data;
+    Received();
+}
+
+void TComDriver::UdpRead(std::string_view data, const std::string& senderAddress, std::uint16_t senderPort)
+{
+    // Only the card's own address text and port count; any other sender is ignored.
+    if (ConType != CON_UDP || senderAddress != IpRemoteAddress || senderPort != IpRemotePort)
+        return;
+    AppendUpToZero(data.substr(0, IoBufferSize));
+    Received();
+}
+
+// Reads until nothing is left: the socket announces new data only once, and a
+// handler may close the link between two reads.
+void TComDriver::TcpRead()
+{
+    while (ConType == CON_TCP) {
+        const std::int64_t count = Tcp->Receive(IoBuffer.data(), static_cast<std::int64_t>(IoBuffer.size()));
+        if (count <= 0)
+            return;
+        AppendUpToZero(std::string_view(IoBuffer.data(), static_cast<std::size_t>(count)));
+        Received();
+    }
+}
+
+// A network read counts up to its first zero byte.
+void TComDriver::AppendUpToZero(std::string_view bytes)
+{
+    RxText.append(bytes.substr(0, bytes.find('\0')));
+}
+
+void TComDriver::Received()
+{
+    if (ConMode == MODE_VAR)
+        ParseVarReplies();
+    else
+        Raise(OnRecString);
+}
+
+void TComDriver::ParseVarReplies()
+{
+    for (;;) {
+        const std::size_t end = RxText.find(constante::LineEnd);
+        if (end == std::string::npos) {
+            if (RxText.size() > MaxUnterminatedTail)
+                RxText.erase(0, RxText.size() - MaxUnterminatedTail);
+            return;
+        }
+        const std::string line = RxText.substr(0, end);
+        RxText.erase(0, end + std::string_view(constante::LineEnd).size());
+
+        for (std::size_t index = 0; index < VarCount; ++index) {
+            if (!StartsWith(line, VarReplyPrefixes[index]))
+                continue;
+            // No prefix begins another, so the first match is the only one.
+            const std::string_view prefix = VarReplyPrefixes[index];
+            const std::string_view rest = std::string_view(line).substr(prefix.size());
+            std::int64_t value = 0;
+            if (rest.empty() || StrToInt64(rest, value))
+                AcceptReply(index, line, static_cast<std::uint32_t>(value));
+            break;
+        }
+    }
+}
+
+// OnRecString comes before the value is stored: its handler still sees the old one.
+void TComDriver::AcceptReply(std::size_t index, const std::string& line, std::uint32_t value)
+{
+    receivedString = line;
+    Raise(OnRecString);
+    switch (index) {
+    case 0:
+        ADDRDBG = value;
+        Raise(OnADDRDBGchange);
+        break;
+    case 1:
+        DATADBG = value;
+        Raise(OnDATADBGchange);
+        break;
+    case 2:
+        DEV = value;
+        Raise(OnDEVchange);
+        break;
+    case 3:
+        UPDATER = value;
+        Raise(OnUPDATERchange);
+        break;
+    case 4:
+        Raise(OnDOLLARSchange);
+        break;
+    case 5:
+        Raise(OnQUERYALLchange);
+        break;
+    }
+}
+
+// ---- Properties -----------------------------------------------------------------------
+
+void TComDriver::SetPort(std::string_view port)
+{
+    if (ComPort->IsOpened())
+        CloseSerial();
+    Port = port;
+    ComPort->SetPort(Port);
+    if (ConType == CON_RS232)
+        OpenResult = OpenSerial();
+}
+
+void TComDriver::SetBaudRate(std::uint32_t baudRate)
+{
+    if (ComPort->IsOpened())
+        CloseSerial();
+    BaudRate = baudRate;
+    ComPort->SetBaud(BaudRate);
+    if (ConType == CON_RS232)
+        OpenResult = OpenSerial();
+}
+
+void TComDriver::SetConType(tConnectionType conType)
+{
+    if (conType != ConType) {
+        switch (ConType) {
+        case CON_NONE:
+            break;
+        case CON_RS232:
+            CloseSerial();
+            break;
+        case CON_UDP:
+            CloseUdp();
+            break;
+        case CON_TCP:
+            CloseTcp();
+            break;
+        }
+        ConType = conType;
+        switch (ConType) {
+        case CON_NONE:
+            CloseSerial();
+            CloseUdp();
+            CloseTcp();
+            break;
+        case CON_RS232:
+            OpenResult = OpenSerial();
+            break;
+        case CON_UDP:
+            OpenResult = OpenUdp();
+            break;
+        case CON_TCP:
+            OpenResult = OpenTcp();
+            break;
+        }
+    }
+    Raise(OnConTypechange);
+}
+
+void TComDriver::SetConMode(tConnectionMode conMode)
+{
+    ConMode = conMode;
+    Raise(OnConModechange);
+}
+
+void TComDriver::SetIpLocalPort(std::int32_t port)
+{
+    // The two network links are never open together, so in practice the port is
+    // applied on every assignment, also an unchanged one.
+    if (!(port == IpLocalPort && Udp->IsActive() && Tcp->IsConnected())) {
+        if (ConType == CON_UDP)
+            CloseUdp();
+        Udp->SetLocalPort(port);
+        if (ConType == CON_UDP)
+            OpenResult = OpenUdp();
+    }
+    IpLocalPort = port;
+    Raise(OnIpLocalPortchange);
+}
+
+void TComDriver::SetIpRemotePort(std::int32_t port)
+{
+    if (port != IpRemotePort) {
+        if (ConType == CON_UDP) {
+            CloseUdp();
+            OpenResult = OpenUdp();
+        }
+        if (ConType == CON_TCP)
+            CloseTcp();
+        Tcp->SetPort(port);
+        if (ConType == CON_TCP)
+            OpenResult = OpenTcp();
+    }
+    IpRemotePort = port;
+    Raise(OnIpRemotePortchange);
+}
+
+void TComDriver::SetIpRemoteAddress(std::string_view address)
+{
+    if (address != IpRemoteAddress) {
+        if (ConType == CON_UDP) {
+            CloseUdp();
+            OpenResult = OpenUdp();
+        }
+        if (ConType == CON_TCP)
+            CloseTcp();
+        Tcp->SetAddress(address);
+        if (ConType == CON_TCP)
+            OpenResult = OpenTcp();
+    }
+    IpRemoteAddress = address;
+    Raise(OnIpRemoteAddresschange);
+}
+
+// ---- Opening and closing the links --------------------------------------------------------
+
+bool TComDriver::OpenSerial()
+{
+    if (ComPort->GetPort().empty())
+        return true;
+    try {
+        ComPort->Open();
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
+void TComDriver::CloseSerial() { ComPort->Close(); }
+
+bool TComDriver::OpenUdp() { return Udp->IsActive() || Udp->Activate(); }
+
+void TComDriver::CloseUdp()
+{
+    if (Udp->IsActive())
+        Udp->Deactivate();
+}
+
+bool TComDriver::OpenTcp()
+{
+    if (Tcp->IsConnected() || TcpConnecting)
+        return true;
+    TcpConnecting = true;
+    if (Tcp->Open())
+        return true;
+    Tcp->Close();
+    return false;
+}
+
+void TComDriver::CloseTcp()
+{
+    TcpRetryTimer->stop();
+    TcpConnecting = false;
+    Tcp->Close();
+}
+
+void TComDriver::TcpConnect() { TcpConnecting = false; }
+
+// Refused, unreachable or lost: a new attempt starts after a short pause and
+// silently, for as long as TCP is the chosen link.
+void TComDriver::TcpError()
+{
+    CloseTcp();
+    if (ConType == CON_TCP)
+        TcpRetryTimer->start();
+}
+
+void TComDriver::TcpRetry()
+{
+    if (ConType == CON_TCP)
+        OpenResult = OpenTcp();
+}
+
+void TComDriver::Raise(const TComDriverNotifyEvent& event)
+{
+    if (!event)
+        return;
+    const TComDriverNotifyEvent handler = event;
+    handler(*this, Tag);
+}

@@ -1,0 +1,67 @@
+#include "TcpClient.h"
+
+#include <QHostAddress>
+
+TTcpClient::TTcpClient()
+{
+    QObject::connect(&Socket, &QTcpSocket::connected, &Socket, [this] { Raise(OnConnect); });
+    QObject::connect(&Socket, &QTcpSocket::readyRead, &Socket, [this] { Raise(OnRead); });
+    QObject::connect(&Socket, &QTcpSocket::errorOccurred, &Socket,
+                     [this](QAbstractSocket::SocketError error) { Failed(error); });
+}
+
+bool TTcpClient::Open()
+{
+    QHostAddress target;
+    if (!target.setAddress(QString::fromLatin1(Address.data(), static_cast<qsizetype>(Address.size()))))
+        return false;
+    Socket.abort();
+    ++Attempt;
+    Socket.connectToHost(target, static_cast<quint16>(Port));
+    return true;
+}
+
+void TTcpClient::Close()
+{
+    ++Attempt;
+    Socket.abort();
+}
+
+bool TTcpClient::IsConnected() const { return Socket.state() == QAbstractSocket::ConnectedState; }
+
+bool TTcpClient::IsIdle() const { return Socket.state() == QAbstractSocket::UnconnectedState; }
+
+void TTcpClient::Send(std::string_view data)
+{
+    Socket.write(data.data(), static_cast<qint64>(data.size()));
+}
+
+std::int64_t TTcpClient::Receive(char* buffer, std::int64_t max)
+{
+    if (!Socket.isReadable() || Socket.bytesAvailable() <= 0)
+        return 0;
+    return Socket.read(buffer, max);
+}
+
+// QTcpSocket reports some failures from inside connectToHost; delivering them
+// from the event loop keeps a handler that reconnects from recursing.
+void TTcpClient::Failed(QAbstractSocket::SocketError error)
+{
+    if (error == QAbstractSocket::RemoteHostClosedError)
+        return;
+    QMetaObject::invokeMethod(
+        &Socket,
+        [this, attempt = Attempt] {
+            if (attempt == Attempt)
+                Raise(OnError);
+        },
+        Qt::QueuedConnection);
+}
+
+void TTcpClient::Raise(const TNotify& event)
+{
+    if (!event)
+        return;
+    const TNotify handler = event;
+    handler();
+}
