@@ -1,0 +1,24 @@
+#include "CardLink.h"
+
+CardLink::CardLink(SimulatedCard& card) : Card(card)
+{
+    Card.OnOutput = [this](const std::string& bytes) {
+        if (OnTrace)
+            OnTrace("CARD", bytes);
+        ToPc(bytes);
+    };
+    Card.OnDisconnect = [this] { Disconnect(); };
+}
+
+CardLink::~CardLink()
+{
+    Card.OnOutput = nullptr;
+    Card.OnDisconnect = nullptr;
+}
+
+void CardLink::FromPc(const std::string& bytes)
+{
+    if (OnTrace)
+        OnTrace("PC", bytes);
+    Card.Receive(bytes);
+}

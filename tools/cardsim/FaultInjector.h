@@ -1,0 +1,33 @@
+// Seeded, repeatable decisions about which messages the card damages or ignores.
+#pragma once
+
+#include "CardOptions.h"
+
+#include <random>
+#include <string>
+
+class FaultInjector {
+public:
+    explicit FaultInjector(const FaultOptions& options);
+
+    // Line noise on an incoming HEX line, JTAG record or scan stream: one
+    // character changed, or lost when canLose (a message of announced length
+    // cannot lose one without stalling both sides). True when damaged.
+    bool DamageIncoming(std::string& message, bool canLose);
+    bool RequestRepeat() { return Chance(Options.RepeatRate); }
+    bool DropAck() { return Chance(Options.DropAckRate); }
+    // One hex digit of an outgoing captured-data text changed.
+    bool DamageCapture(std::string& hexText);
+
+    bool Refuses(const std::string& command) const { return Options.Refused.count(command) != 0; }
+    bool SilentAfter(std::uint64_t commands) const;
+    bool CloseAfter(std::uint64_t commands) const;
+
+private:
+    bool Chance(double rate);
+    std::size_t Pick(std::size_t size);
+    char OtherHexDigit(char digit);
+
+    FaultOptions Options;
+    std::mt19937_64 Random;
+};

@@ -1,0 +1,26 @@
+// The card on a UDP port of 127.0.0.1; each reply goes to the address and port
+// the last datagram came from (the updater's local port).
+#pragma once
+
+#include "CardLink.h"
+
+#include <QHostAddress>
+#include <QUdpSocket>
+
+class UdpLink : public CardLink {
+public:
+    UdpLink(SimulatedCard& card, quint16 port);
+    bool Start(std::string& error) override;
+    std::string Address() const override;
+
+protected:
+    void ToPc(const std::string& bytes) override;
+
+private:
+    void Read();
+
+    quint16 Port;
+    QUdpSocket Socket;
+    QHostAddress PeerAddress;
+    quint16 PeerPort = 0;
+};
