@@ -45,6 +45,23 @@ inline constexpr char FileNotFound[] = " File not found !!!";
 inline constexpr char SyntaxErrorLine[] = "Syntax Error in script file line : ";
 inline constexpr char ErrorOpeningLan[] = "Error while opening LAN Device";
 inline constexpr char ErrorOpeningPort[] = "Error while opening ";
+// The serial device actually opened for the chosen COM port, after its name.
+inline constexpr char OpenedDeviceFormat[] = " (%s)";
+// A failure that escaped a sequencer step without a text of its own.
+inline constexpr char UnexpectedFailure[] = "Unexpected failure";
+
+// The card probe of a run: each query gives the card this long (nominal timer
+// milliseconds) and is repeated this many times at most.
+inline constexpr std::uint32_t ProbeCountdownMs = 500;
+inline constexpr std::uint16_t ProbeRepeats = 3;
+// Index of the device query "?" in the link driver's variable commands.
+inline constexpr int VarQueryIndex = 2;
+// Written to the card variable UPDATER in this order, they hand the card over to its boot loader.
+inline constexpr std::uint32_t UpdaterHandOverFirst = 1;
+inline constexpr std::uint32_t UpdaterHandOverSecond = 254;
+// Serial line speed of the variable phase and of the programming phase.
+inline constexpr std::uint32_t VarPhaseBaud = 9600;
+inline constexpr std::uint32_t RawPhaseBaud = 57600;
 
 // ---- Script files and fixed script lines ------------------------------------------
 inline constexpr char MainScriptName[] = "script.ini";
@@ -59,6 +76,15 @@ inline constexpr char LineClosing[] = "FI";
 inline constexpr char Remark[] = "rem";
 inline constexpr char PrefixMotherboard[] = "CM";
 inline constexpr char PrefixComponent[] = "C";
+// Component number of the motherboard ("CM"); the further components are the
+// entries of ComponentFolders, numbered from 0 ("C0").
+inline constexpr std::int32_t MotherboardComponent = 255;
+inline constexpr const char* ComponentFolders[] = {ExtFolder};
+// Component numbers inside a component script: the PSD banks, then the JTAG target.
+inline constexpr unsigned BankComponents = 8;
+inline constexpr unsigned JtagComponent = 8;
+inline constexpr char PrefixVersion[] = "V";
+inline constexpr char PrefixProgram[] = "P";
 
 // ---- Settings file ------------------------------------------------------------------
 inline constexpr char SettingsFile[] = "Updater.prm";
@@ -76,6 +102,11 @@ inline constexpr char DefaultComPort[] = "COM1";
 inline constexpr char DefaultRemoteIp[] = "192.168.0.10";
 inline constexpr char DefaultRemotePort[] = "10500";
 inline constexpr char DefaultLocalPort[] = "10500";
+// A key "COM1" to "COM9" names the device opened for that port; without it COMn is this prefix and n - 1.
+inline constexpr char ComPortPrefix[] = "COM";
+inline constexpr char SerialDevicePrefix[] = "/dev/ttyS";
+inline constexpr char SettingsBadValue[] = "Bad value in Updater.prm, default used : %s";
+inline constexpr char SettingsNotSaved[] = "Settings not saved : %s";
 
 // ---- Dialogs ------------------------------------------------------------------------
 inline constexpr char CompSelCaption[] = "Component Selection";
@@ -100,6 +131,39 @@ inline constexpr char LanCancel[] = "Cancel";
 inline constexpr char LanBadLocalPort[] = "Choose a Local Port <0-65535>";
 inline constexpr char LanBadRemotePort[] = "Choose a Remote Port <0-65535>";
 inline constexpr char LanBadAddress[] = "Remote IP address not Valid";
+
+// ---- Device identity ----------------------------------------------------------------
+inline constexpr char DefaultOptionCode[] = "0000";
+// The option code written at the end of a run, by the device identifier the boot loader reported.
+struct OptionCodeRow {
+    std::uint16_t DeviceId;
+    std::uint16_t OptionCode;
+};
+inline constexpr OptionCodeRow OptionCodeTable[] = {{0xAAAA, 0x0000}};
+
+// ---- Batch mode ---------------------------------------------------------------------
+inline constexpr char UpdaterUsage[] =
+    "usage: corvane-updater [--app-dir DIR] [--batch [--read-id] [--manual LIST] [--timeout SECONDS]] [SCRIPT]\n"
+    "  SCRIPT             the main script (default: script.ini in the program's folder)\n"
+    "  --app-dir DIR      the folder used as the program's folder (scripts, MB/, EXT/, Updater.prm)\n"
+    "  --batch            run the update without a window, messages on stdout\n"
+    "  --read-id          run readid.ini instead of the main script (batch)\n"
+    "  --manual LIST      Manual mode with exactly these components: MB,MCU,PROM1 (batch)\n"
+    "  --timeout SECONDS  stop when the card has sent nothing for that long (batch)\n"
+    "  --help             this text\n";
+inline constexpr char UsageUnknownOption[] = "unknown option: %s";
+inline constexpr char UsageMissingValue[] = "missing value after %s";
+inline constexpr char UsageBadManual[] = "--manual takes a list of MB, MCU, PROM1: %s";
+inline constexpr char UsageBadTimeout[] = "--timeout takes a whole number of seconds above 0: %s";
+inline constexpr char UsageBatchOnly[] = "%s works in batch mode only";
+inline constexpr char UsageTwoScripts[] = "more than one script: %s";
+inline constexpr char ManualMotherboard[] = "MB";
+inline constexpr char ManualMcu[] = "MCU";
+inline constexpr char ManualProm1[] = "PROM1";
+inline constexpr char BatchTimedOut[] = "No reply from the card for %s s: the run was stopped";
+inline constexpr char BatchStopped[] = "Stopped by signal %s";
+inline constexpr char ProgressOverall[] = "Overall ";
+inline constexpr char ProgressOperation[] = "Operation ";
 
 // ---- Engine status messages (Info) ------------------------------------------------
 inline constexpr char InfoReset[] = "Reset";
