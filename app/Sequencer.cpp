@@ -104,6 +104,7 @@ bool TMainFich::WaitsOnCard() const
 {
     switch (SeqState) {
     case SeqIdle:
+    case SeqLoadScript:
     case SeqFailed:
     case SeqErrorBox:
     case SeqCompleted:

@@ -1,0 +1,105 @@
+#include "CommandLine.h"
+
+#include "constante.h"
+#include "textutil.h"
+
+namespace {
+
+constexpr char OptionPrefix[] = "--";
+constexpr char OptionAppDir[] = "--app-dir";
+constexpr char OptionBatch[] = "--batch";
+constexpr char OptionReadId[] = "--read-id";
+constexpr char OptionManual[] = "--manual";
+constexpr char OptionTimeout[] = "--timeout";
+constexpr char OptionHelp[] = "--help";
+
+bool ParseManual(const std::string& list, TManualSelection& selection)
+{
+    selection = {};
+    if (list.empty())
+        return true;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = list.find(',', start);
+        const std::string item = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (item == constante::ManualMotherboard)
+            selection.Motherboard = true;
+        else if (item == constante::ManualMcu)
+            selection.Mcu = true;
+        else if (item == constante::ManualProm1)
+            selection.Prom1 = true;
+        else
+            return false;
+        if (comma == std::string::npos)
+            return true;
+        start = comma + 1;
+    }
+}
+
+}  // namespace
+
+bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdaterCommandLine& line, std::string& error)
+{
+    line = {};
+    bool scriptSeen = false;
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        const std::string& argument = arguments[index];
+        const auto value = [&](std::string& out) {
+            if (index + 1 >= arguments.size()) {
+                error = FormatText(constante::UsageMissingValue, argument);
+                return false;
+            }
+            out = arguments[++index];
+            return true;
+        };
+        if (!StartsWith(argument, OptionPrefix)) {
+            if (scriptSeen) {
+                error = FormatText(constante::UsageTwoScripts, argument);
+                return false;
+            }
+            scriptSeen = true;
+            line.Script = argument;
+        } else if (argument == OptionAppDir) {
+            if (!value(line.AppDir))
+                return false;
+        } else if (argument == OptionBatch) {
+            line.Batch = true;
+        } else if (argument == OptionHelp) {
+            line.Help = true;
+        } else if (argument == OptionReadId) {
+            line.ReadId = true;
+        } else if (argument == OptionManual) {
+            std::string list;
+            if (!value(list))
+                return false;
+            TManualSelection selection;
+            if (!ParseManual(list, selection)) {
+                error = FormatText(constante::UsageBadManual, list);
+                return false;
+            }
+            line.Manual = selection;
+        } else if (argument == OptionTimeout) {
+            std::string seconds;
+            if (!value(seconds))
+                return false;
+            std::int32_t number = 0;
+            if (!StrToInt32(seconds, number) || number <= 0) {
+                error = FormatText(constante::UsageBadTimeout, seconds);
+                return false;
+            }
+            line.TimeoutSeconds = number;
+        } else {
+            error = FormatText(constante::UsageUnknownOption, argument);
+            return false;
+        }
+    }
+    if (!line.Batch) {
+        for (const auto& [used, option] : {std::pair{line.ReadId, OptionReadId}, std::pair{line.Manual.has_value(), OptionManual},
+                                           std::pair{line.TimeoutSeconds > 0, OptionTimeout}})
+            if (used) {
+                error = FormatText(constante::UsageBatchOnly, option);
+                return false;
+            }
+    }
+    return true;
+}

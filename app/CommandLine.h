@@ -1,0 +1,30 @@
+// The command line of corvane-updater, for the window and batch mode alike.
+//
+//   corvane-updater [options] [SCRIPT]
+//
+// Arguments that begin with "--" are options and never the script.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct TManualSelection {
+    bool Motherboard = false;
+    bool Mcu = false;
+    bool Prom1 = false;
+};
+
+struct TUpdaterCommandLine {
+    std::string Script;  // empty: script.ini in the program's folder
+    std::string AppDir;  // empty: the folder of the executable
+    bool Batch = false;
+    bool ReadId = false;
+    std::optional<TManualSelection> Manual;
+    int TimeoutSeconds = 0;  // 0: wait as long as the run waits
+    bool Help = false;
+};
+
+// The arguments after the program name. False, with the reason, on a wrong
+// option, a missing or bad value, a batch option without --batch, or two scripts.
+bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdaterCommandLine& line, std::string& error);

@@ -1,0 +1,46 @@
+// corvane-updater: the firmware updater, as a window or in batch mode.
+#include "BatchMode.h"
+#include "CommandLine.h"
+#include "UpdaterWindows.h"
+#include "Utils.h"
+#include "constante.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+int main(int argc, char* argv[])
+{
+    TUpdaterCommandLine line;
+    std::string error;
+    if (!ParseUpdaterCommandLine(std::vector<std::string>(argv + 1, argv + argc), line, error)) {
+        std::fprintf(stderr, "corvane-updater: %s\n%s", error.c_str(), constante::UpdaterUsage);
+        return 2;
+    }
+    if (line.Help) {
+        std::fputs(constante::UpdaterUsage, stdout);
+        return 0;
+    }
+    // Batch mode reads SIGINT and SIGTERM in its event loop; they must be blocked
+    // before the application starts any thread.
+    const int signalFd = line.Batch ? BlockStopSignals() : -1;
+    if (line.Batch)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication application(argc, argv);
+    std::string appDir = line.AppDir.empty()
+                             ? GetAppDir()
+                             : QDir::cleanPath(QFileInfo(QString::fromStdString(line.AppDir)).absoluteFilePath()).toStdString();
+    // The program's folder is kept without its delimiter; the root folder becomes empty.
+    if (!appDir.empty() && appDir.back() == '/')
+        appDir.pop_back();
+    TUpdaterWindows windows(appDir, line.Script);
+    if (line.Batch)
+        return TBatchMode(windows, line, signalFd).Run();
+    windows.MainFich.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,276 @@
+// corvane-updater --batch as a process, against corvane-cardsim as a process.
+#include "AppBench.h"
+#include "ChildProcess.h"
+#include "RunProcess.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUdpSocket>
+
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string Prompt = "Click on button START to begin program operation";
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+Lines SplitLines(const std::string& text)
+{
+    Lines lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+std::uint16_t UnusedUdpPort()
+{
+    QUdpSocket socket;
+    socket.bind(QHostAddress::LocalHost, 0);
+    return socket.localPort();
+}
+
+// The card program on one link, its state written when it is stopped.
+class CardProcess {
+public:
+    CardProcess(Transport transport, const TempDir& dir, const std::vector<std::string>& options = {})
+        : StatePath(dir.Path() + "card.json"), Via(transport)
+    {
+        std::vector<std::string> argv = {CORVANE_CARDSIM, "--state", StatePath};
+        switch (transport) {
+        case Transport::Tcp: argv.insert(argv.end(), {"--tcp", "0"}); break;
+        case Transport::Udp: argv.insert(argv.end(), {"--udp", "0"}); break;
+        case Transport::Pty: argv.push_back("--pty"); break;
+        }
+        argv.insert(argv.end(), options.begin(), options.end());
+        Started = Card.Start(argv);
+        Address = Card.ReadLine();
+    }
+    std::string SettingsText() const
+    {
+        switch (Via) {
+        case Transport::Tcp: return "CON_TYPE=TCP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=" + Address + "\n";
+        case Transport::Udp:
+            return "CON_TYPE=UDP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=" + Address +
+                   "\nLOCAL_PORT=" + std::to_string(UnusedUdpPort()) + "\n";
+        case Transport::Pty: return "CON_TYPE=RS232\nCOM_PORT=COM4\nCOM4=" + Address + "\n";
+        }
+        return {};
+    }
+    // Stops the card and reads what it holds.
+    QJsonObject State()
+    {
+        EXPECT_EQ(Card.Stop(SIGTERM), 0);
+        return QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(StatePath))).object();
+    }
+
+    std::string StatePath;
+    Transport Via;
+    ChildProcess Card;
+    bool Started = false;
+    std::string Address;
+};
+
+SimulatedCard::FlashArea AreaOf(const QJsonObject& json)
+{
+    SimulatedCard::FlashArea area;
+    area.First = static_cast<std::uint16_t>(json["first"].toString().toUInt(nullptr, 16));
+    area.Last = static_cast<std::uint16_t>(json["last"].toString().toUInt(nullptr, 16));
+    const QByteArray bytes = QByteArray::fromHex(json["bytes"].toString().toLatin1());
+    std::copy(bytes.begin(), bytes.end(), area.Image.begin() + area.First);
+    return area;
+}
+
+ProcessResult RunUpdater(const TempDir& dir, std::vector<std::string> options = {})
+{
+    std::vector<std::string> argv = {CORVANE_UPDATER, "--batch", "--app-dir", dir.Path()};
+    argv.insert(argv.end(), options.begin(), options.end());
+    return RunProcess(argv, std::chrono::seconds(60));
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Runs the program on a terminal of its own and returns all it wrote there.
+std::string RunOnTerminal(const std::vector<std::string>& arguments)
+{
+    int master = -1;
+    const pid_t child = ::forkpty(&master, nullptr, nullptr, nullptr);
+    if (child == 0) {
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    std::string output;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (child > 0 && std::chrono::steady_clock::now() < deadline) {
+        pollfd ready{master, POLLIN, 0};
+        if (::poll(&ready, 1, 100) <= 0)
+            continue;
+        char buffer[4096];
+        const ssize_t count = ::read(master, buffer, sizeof buffer);
+        if (count <= 0)
+            break;  // the terminal hangs up when the program has ended
+        output.append(buffer, static_cast<std::size_t>(count));
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ::close(master);
+    return output;
+}
+
+class BatchUpdate : public ::testing::TestWithParam<Transport> {};
+
+}  // namespace
+
+TEST_P(BatchUpdate, CompletesAFullUpdateConfiguredByTheSettingsFile)
+{
+    TempDir dir;
+    const UpdateBundle bundle = WriteUpdateBundle(dir);
+    CardProcess card(GetParam(), dir);
+    ASSERT_TRUE(card.Started);
+    dir.Write("Updater.prm", "# bench card\n" + card.SettingsText());
+
+    const ProcessResult result = RunUpdater(dir);
+    EXPECT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_EQ(SplitLines(result.Out),
+              (Lines{Prompt, "Synchronize...", "Verify Device Type", "Boot Checksum : E000", "Device ID : AAAA",
+                     "Erase Bank0", "Upload Bank0", "Verify Bank0", "Erase Bank1", "Upload Bank1", "Verify Bank1",
+                     "Extract MCU ID", "ID Number : 5A", "Extract JTAG Devices ID", "ID Number : 1C0DE0A5", "Ext card",
+                     "Program operation completed"}));
+    EXPECT_FALSE(Contains(result.Err, "Overall"));  // no progress line unless stderr is a terminal
+
+    const QJsonObject state = card.State();
+    EXPECT_TRUE(HoldsImage(AreaOf(state["boot"].toObject()), bundle.Boot));
+    const QJsonArray banks = state["banks"].toArray();
+    EXPECT_TRUE(HoldsImage(AreaOf(banks[0].toObject()), bundle.Bank0));
+    EXPECT_TRUE(HoldsImage(AreaOf(banks[1].toObject()), bundle.Bank1));
+    const QByteArray memory =
+        QByteArray::fromHex(state["jtag"].toObject()["devices"].toArray()[0].toObject()["memory"].toString().toLatin1());
+    EXPECT_EQ(Lines{memory.left(static_cast<qsizetype>(bundle.JtagMemory.size())).toStdString()},
+              Lines{std::string(bundle.JtagMemory.begin(), bundle.JtagMemory.end())});
+    EXPECT_EQ(state["option_code"].toString(), "0000");
+    EXPECT_EQ(state["mode"].toString(), "firmware");
+
+    // Saved as at close: the operator's own lines stay, the link keys are rewritten.
+    const std::string saved = ReadFile(dir.Path() + "Updater.prm");
+    EXPECT_EQ(saved.rfind("# bench card\n", 0), 0u);
+    EXPECT_TRUE(Contains(saved, GetParam() == Transport::Pty ? "COM_PORT=COM4\n" : "COM_PORT=NA\n")) << saved;
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, BatchUpdate, ::testing::Values(Transport::Tcp, Transport::Udp, Transport::Pty),
+                         [](const auto& info) { return std::string(TransportName(info.param)); });
+
+TEST(BatchMode, ManualListAndReadIdChooseWhatRuns)
+{
+    TempDir dir;
+    const UpdateBundle bundle = WriteUpdateBundle(dir);
+    dir.Write("readid.ini", "D0\r\n");
+    CardProcess card(Transport::Tcp, dir);
+    ASSERT_TRUE(card.Started);
+    dir.Write("Updater.prm", card.SettingsText());
+
+    const ProcessResult readId = RunUpdater(dir, {"--read-id"});
+    EXPECT_EQ(readId.ExitCode, 0) << readId.Err;
+    EXPECT_TRUE(Contains(readId.Out, "\nID Number : 5A\nProgram operation completed\n")) << readId.Out;
+
+    const ProcessResult manual = RunUpdater(dir, {"--manual", "MB,PROM1"});
+    EXPECT_EQ(manual.ExitCode, 0) << manual.Err;
+    EXPECT_FALSE(Contains(manual.Out, "Erase Bank"));
+    const QJsonObject state = card.State();
+    EXPECT_EQ(state["banks"].toArray()[0].toObject()["erases"].toInt(), 0);
+    EXPECT_EQ(state["versions"].toObject()["8"].toString(), "0200");
+    EXPECT_FALSE(state["versions"].toObject().contains("0"));
+}
+
+TEST(BatchMode, FailedRunPrintsTheBoxOnStderrAndExits1)
+{
+    TempDir dir;
+    const ProcessResult result = RunUpdater(dir);
+    EXPECT_EQ(result.ExitCode, 1);
+    const std::string script = dir.Path() + "script.ini";
+    EXPECT_EQ(SplitLines(result.Out), (Lines{Prompt, script + " File not found !!!"}));
+    EXPECT_TRUE(Contains(result.Err, script + " File not found !!!\r\n" + script + "\n")) << result.Err;
+    EXPECT_TRUE(Contains(ReadFile(dir.Path() + "Updater.prm"), "CON_TYPE=RS232\n"));
+}
+
+TEST(BatchMode, WrongUsageExits2WithTheUsage)
+{
+    for (const std::vector<std::string>& argv : {std::vector<std::string>{CORVANE_UPDATER, "--bogus"},
+                                                 {CORVANE_UPDATER, "--timeout", "5"},
+                                                 {CORVANE_UPDATER, "--batch", "--manual", "CPU"}}) {
+        const ProcessResult result = RunProcess(argv);
+        EXPECT_EQ(result.ExitCode, 2) << argv.back();
+        EXPECT_TRUE(Contains(result.Err, "usage: corvane-updater")) << result.Err;
+        EXPECT_TRUE(result.Out.empty());
+    }
+    const ProcessResult help = RunProcess({CORVANE_UPDATER, "--help"});
+    EXPECT_EQ(help.ExitCode, 0);
+    EXPECT_TRUE(Contains(help.Out, "--timeout SECONDS"));
+}
+
+TEST(BatchMode, TimeoutStopsARunThatHearsNothing)
+{
+    TempDir dir;
+    WriteUpdateBundle(dir);
+    dir.Write("Updater.prm", "CON_TYPE=UDP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=" + std::to_string(UnusedUdpPort()) +
+                                 "\nLOCAL_PORT=" + std::to_string(UnusedUdpPort()) + "\n");
+    const ProcessResult result = RunUpdater(dir, {"--timeout", "1"});
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_EQ(SplitLines(result.Out), (Lines{Prompt, "Switch ON device while pushing the ENTER button"}));
+    EXPECT_TRUE(Contains(result.Err, "No reply from the card for 1 s: the run was stopped\n")) << result.Err;
+    EXPECT_TRUE(Contains(ReadFile(dir.Path() + "Updater.prm"), "CON_TYPE=UDP\n"));
+}
+
+TEST(BatchMode, ProgressLineOnlyOnATerminal)
+{
+    TempDir dir;
+    WriteUpdateBundle(dir);
+    dir.Write("Updater.prm", "CON_TYPE=UDP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=" + std::to_string(UnusedUdpPort()) +
+                                 "\nLOCAL_PORT=" + std::to_string(UnusedUdpPort()) + "\n");
+    const std::string screen = RunOnTerminal({CORVANE_UPDATER, "--batch", "--app-dir", dir.Path(), "--timeout", "1"});
+    EXPECT_TRUE(Contains(screen, "\r\x1B[KOverall 0%  Operation 0%")) << screen;
+    // Erased before each message, so messages start on a clean line.
+    EXPECT_TRUE(Contains(screen, "\r\x1B[KNo reply from the card")) << screen;
+}
+
+TEST(BatchMode, SignalsStopTheRunAndSaveTheSettings)
+{
+    for (const int signal : {SIGTERM, SIGINT}) {
+        TempDir dir;
+        WriteUpdateBundle(dir);
+        dir.Write("Updater.prm", "CON_TYPE=TCP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=1\n");
+        ChildProcess updater;
+        ASSERT_TRUE(updater.Start({CORVANE_UPDATER, "--batch", "--app-dir", dir.Path()}));
+        EXPECT_EQ(updater.ReadLine(), Prompt);
+        EXPECT_EQ(updater.ReadLine(), "Switch ON device while pushing the ENTER button");
+        EXPECT_EQ(updater.Stop(signal), 128 + signal);
+        EXPECT_TRUE(Contains(updater.Errors(), "Stopped by signal " + std::to_string(signal))) << updater.Errors();
+        EXPECT_EQ(ReadFile(dir.Path() + "Updater.prm"),
+                  "CON_TYPE=TCP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=1\nCOM_PORT=NA\nLOCAL_PORT=10500\n");
+    }
+}

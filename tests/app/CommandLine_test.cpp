@@ -1,0 +1,58 @@
+#include "CommandLine.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+bool Parse(const std::vector<std::string>& arguments, TUpdaterCommandLine& line, std::string& error)
+{
+    return ParseUpdaterCommandLine(arguments, line, error);
+}
+
+}  // namespace
+
+TEST(CommandLine, ScriptAndOptionsInAnyOrder)
+{
+    TUpdaterCommandLine line;
+    std::string error;
+    ASSERT_TRUE(Parse({"--batch", "my.ini", "--app-dir", "/opt/u", "--timeout", "5", "--manual", "MB,PROM1"}, line, error));
+    EXPECT_EQ(line.Script, "my.ini");
+    EXPECT_EQ(line.AppDir, "/opt/u");
+    EXPECT_TRUE(line.Batch);
+    EXPECT_EQ(line.TimeoutSeconds, 5);
+    ASSERT_TRUE(line.Manual.has_value());
+    EXPECT_TRUE(line.Manual->Motherboard);
+    EXPECT_FALSE(line.Manual->Mcu);
+    EXPECT_TRUE(line.Manual->Prom1);
+
+    ASSERT_TRUE(Parse({"--batch", "--manual", "", "--read-id"}, line, error));
+    EXPECT_TRUE(line.ReadId);
+    ASSERT_TRUE(line.Manual.has_value());
+    EXPECT_FALSE(line.Manual->Motherboard || line.Manual->Mcu || line.Manual->Prom1);
+    EXPECT_TRUE(line.Script.empty());
+
+    ASSERT_TRUE(Parse({}, line, error));
+    EXPECT_FALSE(line.Batch);
+    EXPECT_FALSE(line.Manual.has_value());
+}
+
+TEST(CommandLine, WrongUseIsRefusedWithItsReason)
+{
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--bogus"}, "unknown option: --bogus"},
+        {{"--app-dir"}, "missing value after --app-dir"},
+        {{"--batch", "--manual", "MB,CPU"}, "--manual takes a list of MB, MCU, PROM1: MB,CPU"},
+        {{"--batch", "--manual", "MB,"}, "--manual takes a list of MB, MCU, PROM1: MB,"},
+        {{"--batch", "--timeout", "0"}, "--timeout takes a whole number of seconds above 0: 0"},
+        {{"--batch", "--timeout", "2s"}, "--timeout takes a whole number of seconds above 0: 2s"},
+        {{"--timeout", "3"}, "--timeout works in batch mode only"},
+        {{"--read-id"}, "--read-id works in batch mode only"},
+        {{"a.ini", "b.ini"}, "more than one script: b.ini"},
+    };
+    for (const auto& [arguments, reason] : cases) {
+        TUpdaterCommandLine line;
+        std::string error;
+        EXPECT_FALSE(Parse(arguments, line, error)) << reason;
+        EXPECT_EQ(error, reason);
+    }
+}
