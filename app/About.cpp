@@ -13,8 +13,10 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
     setFixedSize(280, 147);
     Panel1 = new QFrame(this);
     Panel1->setGeometry(8, 8, 265, 129);
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Panel1->setLineWidth(2);
+    // A lowered outer bevel around a raised inner one reads as an etched frame.
+    Panel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    Panel1->setLineWidth(1);
+    Panel1->setMidLineWidth(1);
     ProgramIcon = new QLabel(Panel1);
     ProgramIcon->setGeometry(16, 24, 41, 41);
     ProgramIcon->setScaledContents(true);

@@ -16,7 +16,7 @@ inline constexpr char ProgramTitle[] = "Corvane Pelto Updater";
 inline constexpr char ProgramVersion[] = "1.5.0.0";
 inline constexpr char AboutCaptionFormat[] = "About %s";
 inline constexpr char VersionFormat[] = "Version : %s";
-inline constexpr char MakerLine[] = "Corvane Systems, video processing cards";
+inline constexpr char MakerLine[] = "Corvane Systems";
 inline constexpr char DeviceIdUnknown[] = "(Device Id Unknown)";
 inline constexpr char DeviceIdFormat[] = "Device ID : %s";
 
