@@ -4,10 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <csignal>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -20,23 +16,6 @@ std::string ReadFile(const std::string& path)
     text << file.rdbuf();
     return text.str();
 }
-
-// Files beyond a few bytes cannot be written while it lives: a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &Saved);
-        rlimit limit = Saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &Saved); }
-
-private:
-    rlimit Saved{};
-};
 
 }  // namespace
 
@@ -70,25 +49,6 @@ TEST(SettingsList, SetValueRewritesInPlaceOrAppends)
     TSettingsList again;
     ASSERT_TRUE(again.Load(path));
     EXPECT_EQ(again.Value("COM_PORT"), "COM3");
-}
-
-TEST(SettingsList, AFailedSaveLeavesTheOldFileWhole)
-{
-    TempDir dir;
-    const std::string path = dir.Write("Updater.prm", "CON_TYPE=UDP\n");
-    TSettingsList settings;
-    for (int key = 0; key < 50; ++key)
-        settings.SetValue("KEY" + std::to_string(key), "a long enough value");
-    std::string error;
-    {
-        FileSizeLimit limit(16);
-        EXPECT_FALSE(settings.Save(path, error));
-    }
-    EXPECT_FALSE(error.empty());
-    EXPECT_EQ(ReadFile(path), "CON_TYPE=UDP\n");
-    // No temporary file is left behind.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 1);
-    EXPECT_FALSE(settings.Save(dir.Path() + "missing/Updater.prm", error));
 }
 
 TEST(SerialDevice, KeyOfThePortNameElseTheStandardDevice)

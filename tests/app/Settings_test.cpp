@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -125,6 +126,8 @@ TEST(SettingsFile, AFailedSaveIsReportedAndTheOldFileKept)
     const std::string written = round.Close();
     setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_EQ(written, old);
+    // No temporary file is left beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(round.Bench.Dir.Path()), std::filesystem::directory_iterator()), 1);
     ASSERT_EQ(round.Bench.Boxes.size(), 1u);
     EXPECT_EQ(round.Bench.Boxes[0].rfind("Settings not saved : " + round.Bench.Dir.Path() + "Updater.prm : ", 0), 0u)
         << round.Bench.Boxes[0];
