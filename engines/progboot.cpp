@@ -42,7 +42,10 @@ void TProgBoot::Step()
     case 8: ReadIdentification(); break;
     case 9: break;  // halted after an error until Reset
     case 10: AwaitEraseEnd(); break;
-    case 11: AwaitLineAcknowledgement(); break;
+    case 11:
+        if (LineAcknowledged())
+            State = 12;
+        break;
     case 12: SendChecksumRecord(); break;
     case 13: AwaitChecksumAcknowledgement(); break;
     case 14: Done(); break;
@@ -69,28 +72,6 @@ void TProgBoot::TakeLine()
     CommandLine = std::move(rest);
     State = 1;
     SetBusy();
-}
-
-char TProgBoot::PollReply()
-{
-    PollInput();
-    return InBuffer.empty() ? '\0' : InBuffer.front();
-}
-
-void TProgBoot::ConsumeReply() { ConsumeInput(InBuffer.substr(0, 1)); }
-
-bool TProgBoot::RetryAllowed()
-{
-    ++RetryCount;
-    if (RetryCount <= MaxRetries)
-        return true;
-    ReportError(ErrTooManyRetries);
-    return false;
-}
-
-void TProgBoot::SendLine(std::int32_t index)
-{
-    Send(Lines[static_cast<std::size_t>(index)] + LineEnd);
 }
 
 // ---- Synchronisation ----------------------------------------------------------------
@@ -211,32 +192,6 @@ void TProgBoot::AwaitEraseEnd()
     }
 }
 
-void TProgBoot::AwaitLineAcknowledgement()
-{
-    switch (PollReply()) {
-    case ReplyAccepted:
-        ConsumeReply();
-        StepProgress();
-        if (LineIndex < static_cast<std::int32_t>(Lines.size())) {
-            SendLine(LineIndex);
-            ++LineIndex;
-        } else {
-            State = 12;
-        }
-        break;
-    case ReplyFailed:
-        ConsumeReply();
-        ReportError(ErrWriting);
-        break;
-    case ReplyRepeat:
-        ConsumeReply();
-        if (RetryAllowed())
-            SendLine(std::max(LineIndex - 1, 0));
-        break;
-    default: break;
-    }
-}
-
 void TProgBoot::SendChecksumRecord()
 {
     Info(InfoVerifyChecksum);
@@ -249,21 +204,10 @@ void TProgBoot::SendChecksumRecord()
 
 void TProgBoot::AwaitChecksumAcknowledgement()
 {
-    switch (PollReply()) {
-    case ReplyAccepted:
-        ConsumeReply();
-        State = 14;
-        break;
-    case ReplyFailed:
-        ConsumeReply();
-        ReportError(ErrChecksum);
-        break;
-    case ReplyRepeat:
-        ConsumeReply();
-        State = 12;  // the record is built and sent again
-        RetryAllowed();
-        break;
-    default: break;
+    switch (ChecksumAnswer()) {
+    case Answer::Accepted: State = 14; break;
+    case Answer::SendAgain: State = 12; break;  // the record is built and sent again
+    case Answer::Waiting: break;
     }
 }
 

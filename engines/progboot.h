@@ -7,13 +7,13 @@
 // and has the card verify the upload against a checksum record.
 #pragma once
 
-#include "gestionnaire.h"
+#include "HexUploader.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-class TProgBoot : public TGestionnaire {
+class TProgBoot : public THexUploader {
 public:
     void ReportError(std::string_view msg) override;
     void Reset() override;
@@ -23,12 +23,6 @@ public:
 
 private:
     void TakeLine();
-    // The character at the front of the received text after a poll; 0 when nothing has arrived.
-    char PollReply();
-    void ConsumeReply();
-    // Counts one retransmission; false, after reporting it, once there were too many.
-    bool RetryAllowed();
-    void SendLine(std::int32_t index);
 
     void AwaitBootLoader();
     void SendDeviceType();
@@ -38,7 +32,6 @@ private:
     void StartUpload();
     void AwaitEraseStart();
     void AwaitEraseEnd();
-    void AwaitLineAcknowledgement();
     void SendChecksumRecord();
     void AwaitChecksumAcknowledgement();
     void Done();
@@ -48,7 +41,5 @@ private:
 
     std::uint8_t State = Idle;
     std::string ChecksumText;
-    std::vector<std::string> Lines;
-    std::int32_t LineIndex = 0;
     std::uint16_t DeviceTypeIndex = 0;
 };

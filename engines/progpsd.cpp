@@ -39,7 +39,10 @@ void TProgPsd::Step()
     case 3: AwaitEraseEnd(); break;
     case 4:
     case 5: break;  // halted after an error until Reset
-    case 6: AwaitLineAcknowledgement(); break;
+    case 6:
+        if (LineAcknowledged())
+            State = 7;
+        break;
     case 7: SendChecksumRecord(); break;
     case 8: AwaitChecksumAcknowledgement(); break;
     case 9:
@@ -91,28 +94,6 @@ void TProgPsd::TakeLine()
         SetBusy();
         return;
     }
-}
-
-char TProgPsd::PollReply()
-{
-    PollInput();
-    return InBuffer.empty() ? '\0' : InBuffer.front();
-}
-
-void TProgPsd::ConsumeReply() { ConsumeInput(InBuffer.substr(0, 1)); }
-
-bool TProgPsd::RetryAllowed()
-{
-    ++RetryCount;
-    if (RetryCount <= MaxRetries)
-        return true;
-    ReportError(ErrTooManyRetries);
-    return false;
-}
-
-void TProgPsd::SendLine(std::int32_t index)
-{
-    Send(Lines[static_cast<std::size_t>(index)] + LineEnd);
 }
 
 std::string TProgPsd::WithBankDigit(std::string_view text) const
@@ -178,32 +159,6 @@ void TProgPsd::AwaitEraseEnd()
     }
 }
 
-void TProgPsd::AwaitLineAcknowledgement()
-{
-    switch (PollReply()) {
-    case ReplyAccepted:
-        ConsumeReply();
-        StepProgress();
-        if (LineIndex < static_cast<std::int32_t>(Lines.size())) {
-            SendLine(LineIndex);
-            ++LineIndex;
-        } else {
-            State = 7;
-        }
-        break;
-    case ReplyFailed:
-        ConsumeReply();
-        ReportError(ErrWriting);
-        break;
-    case ReplyRepeat:
-        ConsumeReply();
-        if (RetryAllowed())
-            SendLine(std::max(LineIndex - 1, 0));
-        break;
-    default: break;
-    }
-}
-
 void TProgPsd::SendChecksumRecord()
 {
     Info(WithBankDigit(InfoVerifyBank));
@@ -216,22 +171,13 @@ void TProgPsd::SendChecksumRecord()
 
 void TProgPsd::AwaitChecksumAcknowledgement()
 {
-    switch (PollReply()) {
-    case ReplyAccepted:
-        ConsumeReply();
-        ClearInput();
+    switch (ChecksumAnswer()) {
+    case Answer::Accepted:
+        ClearInput();  // whatever else is pending goes with the acknowledgement
         State = Finished;
         break;
-    case ReplyFailed:
-        ConsumeReply();
-        ReportError(ErrChecksum);
-        break;
-    case ReplyRepeat:
-        ConsumeReply();
-        State = 7;  // the record is built and sent again
-        RetryAllowed();
-        break;
-    default: break;
+    case Answer::SendAgain: State = 7; break;  // the record is built and sent again
+    case Answer::Waiting: break;
     }
 }
 

@@ -7,13 +7,13 @@
 // acknowledges; neither needs the permission.
 #pragma once
 
-#include "gestionnaire.h"
+#include "HexUploader.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-class TProgPsd : public TGestionnaire {
+class TProgPsd : public THexUploader {
 public:
     void ReportError(std::string_view msg) override;
     void Reset() override;
@@ -23,12 +23,6 @@ public:
 
 private:
     void TakeLine();
-    // The character at the front of the received text after a poll; 0 when nothing has arrived.
-    char PollReply();
-    void ConsumeReply();
-    // Counts one retransmission; false, after reporting it, once there were too many.
-    bool RetryAllowed();
-    void SendLine(std::int32_t index);
     // A bank command or message: the text followed directly by the bank digit.
     std::string WithBankDigit(std::string_view text) const;
     // One poll for "."; true when it came and was consumed. "I" instead ends the operation.
@@ -36,7 +30,6 @@ private:
 
     void StartUpload();
     void AwaitEraseEnd();
-    void AwaitLineAcknowledgement();
     void SendChecksumRecord();
     void AwaitChecksumAcknowledgement();
     void ReadMcuId();
@@ -47,7 +40,5 @@ private:
     static constexpr std::uint8_t Finished = 14;
 
     std::uint8_t State = Idle;
-    std::vector<std::string> Lines;
-    std::int32_t LineIndex = 0;
     std::int32_t Bank = 0;
 };

@@ -58,22 +58,6 @@ std::string EffectFile()
 
 }  // namespace
 
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
-{
-    if (condition())
-        return true;
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (condition())
-            loop.quit();
-    });
-    check.start(2);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return condition();
-}
-
 // ---- AppBench -----------------------------------------------------------------------------
 
 void AppBench::Open(const std::string& scriptArgument)

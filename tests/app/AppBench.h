@@ -5,6 +5,7 @@
 #pragma once
 
 #include "CardLink.h"
+#include "EventLoopWait.h"
 #include "SimulatedCard.h"
 #include "TempDir.h"
 #include "UpdaterWindows.h"
@@ -13,9 +14,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-// Runs the event loop until condition holds or timeoutMs has passed.
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
 
 class AppBench {
 public:

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ComDriver.h"
+#include "EventLoopWait.h"
 
 #include <QSocketNotifier>
 #include <QTcpServer>
@@ -17,10 +18,6 @@
 #include <string>
 #include <vector>
 
-// Runs the event loop until condition holds or timeoutMs has passed.
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 3000);
-// Runs the event loop until everything posted so far has been handled.
-void RunPostedEvents();
 
 // A pseudo-terminal pair: the port under test opens SlaveName(); the test plays
 // the card on the master side.
