@@ -358,8 +358,12 @@ void TMainFich::StartComponent(const std::string& folder)
     SetCurentCardDir(AppFolder() + folder);
     ComponentScriptPath = CurentCardDir + FileNamePart(ScriptPath);
     ComponentLines.clear();
-    if (!LoadTextLines(ComponentScriptPath, ComponentLines))
+    // A missing component script ends the run: carrying on would end with
+    // "Program operation completed" for a card whose component was never updated.
+    if (!LoadTextLines(ComponentScriptPath, ComponentLines)) {
         ShowError(ComponentScriptPath + constante::FileNotFound);
+        return;
+    }
     ComponentLineIndex = 0;
     FilterComponentScriptManual();
     ProgressBar2->setMaximum(1 + CountNonEmptyLines(ComponentLines));

@@ -81,6 +81,9 @@ void AppBench::Open(const std::string& scriptArgument)
 
 bool AppBench::Run(bool readId, int timeoutMs)
 {
+    // The idle tick that follows every run (10 ms after it ends) resets the
+    // engines and the card folder before an operator can press a button.
+    Window().Timer1Timer();
     RunStart = StatusLines.size();
     RunEnds.clear();
     if (readId)

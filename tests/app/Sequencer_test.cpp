@@ -197,10 +197,15 @@ TEST(Sequencer, MissingScriptsAndFilesAreReported)
     run.Bench.Dir.Write("script.ini", "C0\r\nprompt after\r\n");
     std::filesystem::remove_all(run.Path("EXT"));
     ASSERT_TRUE(run.Bench.Run());
-    EXPECT_EQ(run.Bench.RunEnds, std::vector<bool>{true});
+    // The component was never updated: the run must not end as completed.
+    EXPECT_EQ(run.Bench.RunEnds, std::vector<bool>{false});
     EXPECT_TRUE(run.Bench.HasLine(run.Path("EXT/script.ini") + " File not found !!!"));
-    EXPECT_TRUE(run.Bench.HasLine("after"));
+    EXPECT_EQ(run.Bench.Boxes, Lines{run.Path("EXT/script.ini File not found !!!\r\n") + run.Path("EXT/script.ini")});
+    EXPECT_FALSE(run.Bench.HasLine("after"));
+    EXPECT_FALSE(run.Bench.HasLine("Program operation completed"));
+    run.Bench.Boxes.clear();
 
+    run.Bench.Dir.Write("script.ini", "prompt after\r\n");
     std::filesystem::remove(run.Path("BOOT_EXT_OPTION.HEX"));
     ASSERT_TRUE(run.Bench.Run());
     EXPECT_EQ(run.Bench.Boxes,
