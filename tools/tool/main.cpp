@@ -13,6 +13,7 @@ void PrintUsage(std::ostream& err)
 {
     err << "usage: corvane-tool COMMAND [ARGS]\n"
            "commands:\n"
+           "  check STATE.json APPDIR  does the simulated card hold what the update in APPDIR writes?\n"
            "  hexsum FILE FIRST LAST   16-bit sum of the HEX image bytes FIRST..LAST (hex addresses)\n"
            "  translate FILE           the card record of each effect-file line (exit 1 on any Error)\n";
 }
@@ -22,6 +23,7 @@ void PrintUsage(std::ostream& err)
 int main(int argc, char* argv[])
 {
     const std::map<std::string, Command> commands = {
+        {"check", RunCheck},
         {"hexsum", RunHexSum},
         {"translate", RunTranslate},
     };
