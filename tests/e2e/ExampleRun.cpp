@@ -1,0 +1,120 @@
+#include "ExampleRun.h"
+
+#include <QByteArray>
+#include <QJsonDocument>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+constexpr char UpdaterTimeoutSeconds[] = "20";
+constexpr auto UpdaterDeadline = std::chrono::seconds(90);
+constexpr std::size_t CheckLabelWidth = 13;
+
+// A UDP port of 127.0.0.1 that nothing uses right now.
+std::string UnusedUdpPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return std::to_string(ntohs(address.sin_port));
+}
+
+std::string SettingsFor(Link link, const std::string& cardAddress)
+{
+    switch (link) {
+    case Link::Pty: return "CON_TYPE=RS232\nCOM_PORT=COM1\nCOM1=" + cardAddress + "\n";
+    case Link::Udp:
+        return "CON_TYPE=UDP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=" + cardAddress + "\nLOCAL_PORT=" + UnusedUdpPort() + "\n";
+    case Link::Tcp: return "CON_TYPE=TCP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=" + cardAddress + "\n";
+    }
+    return {};
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+const char* LinkName(Link link)
+{
+    switch (link) {
+    case Link::Pty: return "Pty";
+    case Link::Udp: return "Udp";
+    case Link::Tcp: return "Tcp";
+    }
+    return "";
+}
+
+ExampleRun::ExampleRun(Link link, const std::vector<std::string>& cardOptions)
+    : App(Dir.Path() + "app/"), StatePath(Dir.Path() + "card.json")
+{
+    std::filesystem::copy(CORVANE_EXAMPLES_DIR, App, std::filesystem::copy_options::recursive);
+    std::vector<std::string> argv = {CORVANE_CARDSIM, "--state", StatePath};
+    switch (link) {
+    case Link::Pty: argv.push_back("--pty"); break;
+    case Link::Udp: argv.insert(argv.end(), {"--udp", "0"}); break;
+    case Link::Tcp: argv.insert(argv.end(), {"--tcp", "0"}); break;
+    }
+    argv.insert(argv.end(), cardOptions.begin(), cardOptions.end());
+    const std::string address = Card.Start(argv) ? Card.ReadLine() : std::string();
+    Started = !address.empty();
+    Dir.Write("app/Updater.prm", SettingsFor(link, address));
+}
+
+ProcessResult ExampleRun::Update(const std::vector<std::string>& options)
+{
+    std::vector<std::string> argv = {CORVANE_UPDATER, "--batch", "--app-dir", App, "--timeout", UpdaterTimeoutSeconds};
+    argv.insert(argv.end(), options.begin(), options.end());
+    return RunProcess(argv, UpdaterDeadline);
+}
+
+QJsonObject ExampleRun::CardState()
+{
+    if (Card.Stop(SIGTERM) != 0)
+        return {};
+    return QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(StatePath))).object();
+}
+
+ProcessResult ExampleRun::Check() const { return RunProcess({CORVANE_TOOL, "check", StatePath, App}); }
+
+std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::map<std::string, std::string> CheckVerdicts(const std::string& report)
+{
+    std::map<std::string, std::string> verdicts;
+    for (const std::string& line : SplitLines(report)) {
+        std::string label = line.substr(0, CheckLabelWidth);
+        label.erase(label.find_last_not_of(' ') + 1);
+        const std::size_t mismatch = line.find("MISMATCH");
+        verdicts[label] = mismatch != std::string::npos ? line.substr(mismatch) : line.substr(line.rfind(' ') + 1);
+    }
+    return verdicts;
+}

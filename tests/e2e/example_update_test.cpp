@@ -1,0 +1,168 @@
+// The bundled example, from START to what the card holds, in the situations
+// an operator meets: each link, Read Id, Manual mode, a card that is already
+// up to date, an absent extension board, a card that starts in its boot loader
+// and a noisy line.
+#include "ExampleRun.h"
+
+#include <QJsonArray>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string Prompt = "Click on button START to begin program operation";
+const std::string Completed = "Program operation completed";
+
+Lines FullRunLines(const std::string& handOver)
+{
+    Lines lines = {Prompt, handOver, "Verify Device Type", "Boot Checksum : E000", "Device ID : AAAA",
+                   "Corvane Pelto update package 1.50"};
+    for (int bank = 0; bank < 8; ++bank)
+        for (const char* step : {"Erase Bank", "Upload Bank", "Verify Bank"})
+            lines.push_back(step + std::to_string(bank));
+    lines.push_back("Extension board: version 1.20");
+    lines.push_back(Completed);
+    return lines;
+}
+
+int Erases(const QJsonObject& area) { return area["erases"].toInt(); }
+
+int BankErases(const QJsonObject& state)
+{
+    int erases = 0;
+    for (const QJsonValue& bank : state["banks"].toArray())
+        erases += Erases(bank.toObject());
+    return erases;
+}
+
+QJsonObject Versions(const QJsonObject& state) { return state["versions"].toObject(); }
+
+class FullExample : public ::testing::TestWithParam<Link> {};
+
+}  // namespace
+
+TEST_P(FullExample, WritesEveryImageAndVersion)
+{
+    ExampleRun run(GetParam());
+    ASSERT_TRUE(run.CardStarted());
+    const ProcessResult update = run.Update();
+    EXPECT_EQ(update.ExitCode, 0) << update.Err;
+    EXPECT_EQ(SplitLines(update.Out), FullRunLines("Synchronize..."));
+
+    const QJsonObject state = run.CardState();
+    EXPECT_EQ(state["mode"].toString(), "firmware");  // FI handed the card back to its firmware
+    EXPECT_EQ(state["counts"].toObject()["retransmissions"].toInt(), 0);
+    const ProcessResult check = run.Check();
+    EXPECT_EQ(check.ExitCode, 0) << check.Out << check.Err;
+    EXPECT_EQ(SplitLines(check.Out).size(), 13u) << check.Out;  // boot, 8 banks, PROM 1, three texts
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, FullExample, ::testing::Values(Link::Pty, Link::Udp, Link::Tcp),
+                         [](const auto& info) { return std::string(LinkName(info.param)); });
+
+TEST(ExampleUpdate, ReadIdShowsTheIdentifiersAndWritesNothing)
+{
+    ExampleRun run(Link::Tcp);
+    ASSERT_TRUE(run.CardStarted());
+    const ProcessResult update = run.Update({"--read-id"});
+    EXPECT_EQ(update.ExitCode, 0) << update.Err;
+    EXPECT_EQ(SplitLines(update.Out),
+              (Lines{Prompt, "Synchronize...", "Verify Device Type", "Boot Checksum : E000", "Device ID : AAAA",
+                     "Extract MCU ID", "ID Number : 5A", "Extract JTAG Devices ID", "ID Number : 1C0DE0A5", Completed}));
+
+    const QJsonObject state = run.CardState();
+    EXPECT_EQ(BankErases(state), 0);
+    EXPECT_EQ(Erases(state["boot"].toObject()), 0);  // readid.ini does not end with the boot option
+    EXPECT_TRUE(Versions(state).isEmpty());
+    EXPECT_EQ(state["mode"].toString(), "firmware");
+}
+
+TEST(ExampleUpdate, ManualModeWithoutMcuProgramsOnlyThePromAndTheBoot)
+{
+    ExampleRun run(Link::Tcp);
+    ASSERT_TRUE(run.CardStarted());
+    const ProcessResult update = run.Update({"--manual", "MB,PROM1"});
+    EXPECT_EQ(update.ExitCode, 0) << update.Err;
+    EXPECT_FALSE(Contains(update.Out, "Bank"));
+
+    const QJsonObject state = run.CardState();
+    EXPECT_EQ(BankErases(state), 0);
+    EXPECT_FALSE(Versions(state).contains("0"));
+    EXPECT_EQ(Versions(state)["8"].toString(), "0210");
+    EXPECT_EQ(Versions(state)["9"].toString(), "0120");  // C0 runs whatever the selection
+
+    const std::map<std::string, std::string> verdicts = CheckVerdicts(run.Check().Out);
+    EXPECT_EQ(verdicts.at("boot"), "match");
+    EXPECT_EQ(verdicts.at("PROM 1"), "match");
+    EXPECT_TRUE(Contains(verdicts.at("bank 0"), "MISMATCH at 0000"));
+    EXPECT_EQ(verdicts.at("versions"), "MISMATCH (0 should be 0150)");
+}
+
+TEST(ExampleUpdate, AutoModeSkipsComponentsThatAreUpToDate)
+{
+    ExampleRun run(Link::Pty, {"--version", "0=0150", "--version", "8=0210", "--version", "9=0120"});
+    ASSERT_TRUE(run.CardStarted());
+    const ProcessResult update = run.Update();
+    EXPECT_EQ(update.ExitCode, 0) << update.Err;
+    EXPECT_EQ(SplitLines(update.Out),
+              (Lines{Prompt, "Synchronize...", "Verify Device Type", "Boot Checksum : E000", "Device ID : AAAA",
+                     "Corvane Pelto update package 1.50", "Extension board: version 1.20", Completed}));
+
+    const QJsonObject state = run.CardState();
+    EXPECT_EQ(BankErases(state), 0);
+    EXPECT_EQ(state["jtag"].toObject()["records_executed"].toInt(), 0);
+    EXPECT_EQ(Erases(state["boot"].toObject()), 1);  // the boot option is not a component: it always runs
+    const std::map<std::string, std::string> verdicts = CheckVerdicts(run.Check().Out);
+    EXPECT_EQ(verdicts.at("boot"), "match");
+    EXPECT_EQ(verdicts.at("versions"), "match");
+    EXPECT_EQ(verdicts.at("user version"), "match");
+    EXPECT_EQ(verdicts.at("option code"), "match");
+}
+
+TEST(ExampleUpdate, AbsentExtensionBoardIsSkipped)
+{
+    ExampleRun run(Link::Tcp, {"--absent-card", "0"});
+    ASSERT_TRUE(run.CardStarted());
+    const ProcessResult update = run.Update();
+    EXPECT_EQ(update.ExitCode, 0) << update.Err;
+    EXPECT_FALSE(Contains(update.Out, "Extension board"));
+    EXPECT_TRUE(Contains(update.Out, "Verify Bank7\n" + Completed + "\n")) << update.Out;
+
+    const QJsonObject state = run.CardState();
+    EXPECT_FALSE(Versions(state).contains("9"));
+    EXPECT_EQ(state["user_version"].toString(), "0150");  // the lines after C0 still run
+    const ProcessResult check = run.Check();
+    EXPECT_EQ(check.ExitCode, 1);
+    for (const auto& [label, verdict] : CheckVerdicts(check.Out))
+        EXPECT_EQ(verdict, label == "versions" ? "MISMATCH (9 should be 0120)" : "match") << label;
+}
+
+TEST(ExampleUpdate, CardInItsBootLoaderIsUpdatedAfterTheProbeTimesOut)
+{
+    ExampleRun run(Link::Pty, {"--start-in-bootloader"});
+    ASSERT_TRUE(run.CardStarted());
+    const ProcessResult update = run.Update();
+    EXPECT_EQ(update.ExitCode, 0) << update.Err;
+    EXPECT_EQ(SplitLines(update.Out), FullRunLines("Switch ON device while pushing the ENTER button"));
+
+    run.CardState();
+    const ProcessResult check = run.Check();
+    EXPECT_EQ(check.ExitCode, 0) << check.Out;
+}
+
+TEST(ExampleUpdate, NoisyLineStillLeavesExactImages)
+{
+    ExampleRun run(Link::Pty, {"--seed", "42", "--repeat-rate", "0.003", "--corrupt-rate", "0.003",
+                               "--corrupt-capture-rate", "0.03"});
+    ASSERT_TRUE(run.CardStarted());
+    const ProcessResult update = run.Update();
+    EXPECT_EQ(update.ExitCode, 0) << update.Err;
+    EXPECT_EQ(SplitLines(update.Out).back(), Completed);
+
+    const QJsonObject state = run.CardState();
+    EXPECT_GT(state["counts"].toObject()["retransmissions"].toInt(), 5);
+    const ProcessResult check = run.Check();
+    EXPECT_EQ(check.ExitCode, 0) << check.Out;
+}
