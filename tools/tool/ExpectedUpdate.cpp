@@ -12,7 +12,7 @@ using namespace constante;
 // Data files named on a line are looked up in the folder of its script.
 class ScriptWalk {
 public:
-    ScriptWalk(std::string appDir, ExpectedUpdate& update) : AppDir(std::move(appDir)), Update(update) {}
+    explicit ScriptWalk(ExpectedUpdate& update) : Update(update) {}
 
     void Script(const std::string& folder, const std::vector<std::string>& lines, bool main);
 
@@ -20,10 +20,10 @@ private:
     void Line(const std::string& folder, const std::string& line);
     ExpectedImage Image(const std::string& relative) const;
 
-    std::string AppDir;
     ExpectedUpdate& Update;
 };
 
+// The card keeps the first four characters of a version, user version or option text.
 std::string VersionText(std::string_view text)
 {
     return std::string(Trim(text).substr(0, VersionReplyLength));
@@ -48,7 +48,7 @@ void ScriptWalk::Script(const std::string& folder, const std::vector<std::string
             continue;
         }
         std::vector<std::string> componentLines;
-        if (LoadTextLines(AppDir + component + MainScriptName, componentLines))
+        if (LoadTextLines(Update.AppDir + component + MainScriptName, componentLines))
             Script(component, componentLines, false);
     }
 }
@@ -79,7 +79,7 @@ ExpectedImage ScriptWalk::Image(const std::string& relative) const
     ExpectedImage image;
     image.File = relative;
     std::vector<std::string> lines;
-    image.Readable = LoadTextLines(AppDir + relative, lines);
+    image.Readable = LoadTextLines(Update.AppDir + relative, lines);
     image.Image = BuildHexImage(lines);
     return image;
 }
@@ -88,13 +88,13 @@ ExpectedImage ScriptWalk::Image(const std::string& relative) const
 
 bool ReadExpectedUpdate(const std::string& appDir, ExpectedUpdate& update, std::string& error)
 {
-    const std::string folder = appDir.empty() || appDir.back() == '/' ? appDir : appDir + '/';
+    update.AppDir = appDir.empty() || appDir.back() == '/' ? appDir : appDir + '/';
     std::vector<std::string> lines;
-    if (!LoadTextLines(folder + MainScriptName, lines)) {
-        error = "cannot read " + folder + MainScriptName;
+    if (!LoadTextLines(update.AppDir + MainScriptName, lines)) {
+        error = "cannot read " + update.AppDir + MainScriptName;
         return false;
     }
-    ScriptWalk walk(folder, update);
+    ScriptWalk walk(update);
     walk.Script("", lines, true);
     walk.Script("", {LineBootOption}, true);
     return true;

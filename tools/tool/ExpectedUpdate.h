@@ -17,6 +17,7 @@ struct ExpectedImage {
 };
 
 struct ExpectedUpdate {
+    std::string AppDir;  // ending with "/"
     std::optional<ExpectedImage> Boot;
     std::map<int, ExpectedImage> Banks;  // by bank number, the last upload of each
     std::string EffectFile;              // of the last JTAG play, relative; empty when none

@@ -65,11 +65,11 @@ void CheckArea(Report& report, const std::string& label, const ExpectedImage& ex
     report.Line(label, expected.File, Count(size, "byte"), verdict);
 }
 
-void CheckProm(Report& report, const std::string& appDir, const std::string& file, const CardState& card)
+void CheckProm(Report& report, const std::string& path, const std::string& file, const CardState& card)
 {
     const std::string label = constante::CompSelProm1;
     PromImage prom;
-    if (!prom.Play(appDir + file)) {
+    if (!prom.Play(path)) {
         report.Line(label, file, "", Mismatched("(" + prom.Problem() + ")"));
         return;
     }
@@ -117,7 +117,7 @@ void CheckTexts(Report& report, const ExpectedUpdate& expected, const CardState&
 
 int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    if (args.size() != 2) {
+    if (args.size() != 2 || args[1].empty()) {
         err << "usage: corvane-tool check STATE.json APPDIR\n";
         return ExitUsage;
     }
@@ -128,7 +128,6 @@ int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
         err << "corvane-tool: " << error << "\n";
         return ExitFailure;
     }
-    const std::string appDir = args[1].back() == '/' ? args[1] : args[1] + '/';
 
     Report report(out);
     if (expected.Boot)
@@ -136,7 +135,7 @@ int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
     for (const auto& [bank, image] : expected.Banks)
         CheckArea(report, "bank " + std::to_string(bank), image, card.Banks[static_cast<std::size_t>(bank)]);
     if (!expected.EffectFile.empty())
-        CheckProm(report, appDir, expected.EffectFile, card);
+        CheckProm(report, expected.AppDir + expected.EffectFile, expected.EffectFile, card);
     CheckTexts(report, expected, card);
     return report.AllMatched() ? ExitSuccess : ExitFailure;
 }
