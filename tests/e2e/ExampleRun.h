@@ -10,12 +10,15 @@
 #include <QJsonObject>
 
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
 enum class Link { Pty, Udp, Tcp };
 
 const char* LinkName(Link link);
+// Names the link in test output.
+inline void PrintTo(Link link, std::ostream* out) { *out << LinkName(link); }
 
 class ExampleRun {
 public:
