@@ -145,9 +145,17 @@ TEST_F(JtagEngine, RejectedLineStopsThePlay)
     EXPECT_EQ(Errors(), V{"Error in Effect file line : 3"});
 }
 
+// A file truncated in the middle of its last statement is not a finished play.
+TEST_F(JtagEngine, TruncatedLastStatementStopsThePlay)
+{
+    Play("STATE RESET;\nSIR 8 TDI (FE);\nSDR 32 TDI (00000000) TDO (0C0D");
+    EXPECT_EQ(host.Sent, (V{"P8", ":0100000500FA\r\n", ":01000862FE97\r\n"}));
+    EXPECT_EQ(Errors(), V{"Error in Effect file line : 3"});
+}
+
 TEST_F(JtagEngine, CommentOnlyFileSendsTheEndAtOnce)
 {
-    Play("// a\r\n  // b\r\nSTATE RESET\r\n");
+    Play("// a\r\n  // b\r\nTRST OFF;\r\n");
     EXPECT_EQ(host.Sent, (V{"P8", Eof}));
     EXPECT_EQ(host.EventsOf("step").size(), 0u);
     EXPECT_EQ(host.EventsOf("max"), V{"3"});
