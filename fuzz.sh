@@ -31,7 +31,7 @@ fi
 # The script target checks for leaks after every input at a cost of about ten
 # times its speed; the sanitizer test suite checks the window for leaks instead.
 declare -A extra=([script_dispatch]=-detect_leaks=0)
-export LSAN_OPTIONS=suppressions=$PWD/fuzz/lsan.supp:print_suppressions=0
+export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 
 failed=0
 printf '%-16s %12s %10s  %s\n' target executions "per second" result

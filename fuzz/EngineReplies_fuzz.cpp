@@ -9,10 +9,12 @@
 #include "FuzzSupport.h"
 
 #include "InstCourante.h"
+#include "SvfTranslator.h"
 #include "TestHost.h"
 #include "progboot.h"
 #include "progjtag.h"
 #include "progpsd.h"
+#include "textutil.h"
 
 #include <unistd.h>
 
@@ -44,10 +46,42 @@ const std::string& DataFolder()
     return folder;
 }
 
+constexpr char DataFile[] = "F";
+
 void WriteDataFile(const std::string& content)
 {
-    std::ofstream file(DataFolder() + "F", std::ios::binary | std::ios::trunc);
+    std::ofstream file(DataFolder() + DataFile, std::ios::binary | std::ios::trunc);
     file << content;
+}
+
+// What a complete play of the data file does: the statements that send a
+// record, and those among them whose captured bits the PC checks.
+struct PlayShape {
+    std::size_t Records = 0;
+    std::size_t Captures = 0;
+};
+
+PlayShape ShapeOf(const std::string& content)
+{
+    PlayShape shape;
+    SvfTranslator translator;
+    for (const std::string& line : SplitTextLines(content)) {
+        std::string record;
+        translator.TranslateLine(line, record);
+        if (record.empty() || record == TranslateError)
+            continue;
+        ++shape.Records;
+        if (translator.GetScanCode() & ScanCapture)
+            ++shape.Captures;
+    }
+    return shape;
+}
+
+// The file a "P8" line plays: what follows the selector.
+bool PlaysDataFile(const std::string& line)
+{
+    const std::string selector = Trim(std::string_view(line).substr(1));
+    return !selector.empty() && Trim(std::string_view(selector).substr(1)) == DataFile;
 }
 
 std::size_t IndexOf(const std::vector<std::string>& events, const std::string& prefix)
@@ -67,7 +101,7 @@ bool IsChecksumRecord(const std::string& sent)
 // of its progress scale (a play steps only for the lines that send a record),
 // and the verification that closes an upload or a play.
 template <typename Engine>
-void CheckEnding(Engine& engine, const TestHost& host, bool play)
+void CheckEnding(Engine& engine, const TestHost& host, bool play, const std::string& line, const std::string& content)
 {
     const std::vector<std::string>& events = host.Events;
     const std::size_t error = IndexOf(events, "error:");
@@ -92,12 +126,20 @@ void CheckEnding(Engine& engine, const TestHost& host, bool play)
     const bool upload = first == "PB" || (first.size() == 2 && first[0] == 'P' && first[1] >= '0' && first[1] <= '7');
     if (upload)
         Require(IsChecksumRecord(last), "a finished upload ends with its checksum record accepted");
-    if (play && first == "P8")
-        Require(last == std::string(":00000001FF\r\n"), "a finished play ends with the end-of-file record");
+    if (!play || first != "P8")
+        return;
+    Require(last == std::string(":00000001FF\r\n"), "a finished play ends with the end-of-file record");
+    if (!PlaysDataFile(line))
+        return;
+    const PlayShape shape = ShapeOf(content);
+    Require(static_cast<std::size_t>(host.Progress) == shape.Records, "a finished play has played every statement");
+    Require(static_cast<std::size_t>(std::count(host.Sent.begin(), host.Sent.end(), ".")) == shape.Captures,
+            "a finished play has accepted the captured bits of every scan with TDO");
 }
 
 template <typename Engine>
-void Exercise(Engine& engine, bool identified, const std::string& line, const std::vector<std::string>& replies)
+void Exercise(Engine& engine, bool identified, const std::string& line, const std::string& content,
+              const std::vector<std::string>& replies)
 {
     constexpr bool play = std::is_same_v<Engine, TProgJtag>;
     TestHost host(engine);
@@ -114,7 +156,7 @@ void Exercise(Engine& engine, bool identified, const std::string& line, const st
     const int limit = StepsPerReply * static_cast<int>(replies.size()) + StepsBeyondReplies;
     for (int step = 0; engine.IsBusy() && step < limit; ++step)
         engine.Step();
-    CheckEnding(engine, host, play);
+    CheckEnding(engine, host, play, line, content);
 }
 
 }  // namespace
@@ -125,31 +167,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t selector = input.Byte();
     const bool identified = (selector & 4) != 0;
     const std::string line = input.Until('\n');
-    WriteDataFile(input.Until('\0'));
+    const std::string content = input.Until('\0');
+    WriteDataFile(content);
     const std::vector<std::string> replies = input.Pieces(ReplyEnd);
 
     switch (selector & 3) {
     case 0: {
         TProgBoot engine;
-        Exercise(engine, identified, line, replies);
+        Exercise(engine, identified, line, content, replies);
         break;
     }
     case 1: {
         TInstCrt engine;
         std::uint32_t now = 0;
         engine.TickCount = [&now] { return now += 1000; };  // every pause is over at the next look
-        Exercise(engine, identified, line, replies);
+        Exercise(engine, identified, line, content, replies);
         break;
     }
     case 2: {
         TProgPsd engine;
-        Exercise(engine, identified, line, replies);
+        Exercise(engine, identified, line, content, replies);
         break;
     }
     case 3: {
         TProgJtag engine;
         engine.Sleep = [](std::chrono::milliseconds) {};
-        Exercise(engine, identified, line, replies);
+        Exercise(engine, identified, line, content, replies);
         break;
     }
     }
