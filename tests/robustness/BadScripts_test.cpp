@@ -44,6 +44,7 @@ protected:
     // The updater failed with the message, followed by the script's path, and nothing else went wrong.
     void ExpectFailure(const ProcessResult& run, const std::string& message, const std::string& script)
     {
+        EXPECT_FALSE(run.TimedOut);
         EXPECT_EQ(run.ExitCode, 1) << run.Out << run.Err;
         EXPECT_TRUE(Contains(run.Err, message + "\r\n" + Folder.App() + script)) << run.Err;
         EXPECT_FALSE(Contains(run.Out, Completed));
@@ -108,9 +109,7 @@ TEST_F(BadScripts, HugeScriptsEndAtTheirFirstBadLine)
 TEST_F(BadScripts, VeryLongLinesAreSkippedOrRejectedWhole)
 {
     Folder.Write("script.ini", "rem " + std::string(LongLineSize, 'r') + "\r\n" + std::string(LongLineSize, 'x') + "\r\n");
-    const auto start = std::chrono::steady_clock::now();
     ExpectFailure(Folder.Update(), SyntaxError + "2", "script.ini");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
 
     // A file name far too long for the system.
     Folder.Write("script.ini", "CM\r\n");
