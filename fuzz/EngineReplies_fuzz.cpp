@@ -16,10 +16,7 @@
 #include "progpsd.h"
 #include "textutil.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -35,15 +32,15 @@ constexpr int StepsBeyondReplies = 64;
 // A failed engine is stepped this many more times to show that it stays still.
 constexpr int StepsWhenHalted = 3;
 
+struct DataFiles {
+    DataFiles() { std::filesystem::create_directory(Dir.Path() + "D"); }
+    FuzzFolder Dir;
+};
+
 const std::string& DataFolder()
 {
-    static const std::string folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "corvane-fuzz-XXXXXX").string();
-        Require(::mkdtemp(pattern.data()) != nullptr, "a temporary folder can be made");
-        std::filesystem::create_directory(pattern + "/D");
-        return pattern + "/";
-    }();
-    return folder;
+    static const DataFiles files;
+    return files.Dir.Path();
 }
 
 constexpr char DataFile[] = "F";

@@ -2,10 +2,13 @@
 // when a property that must hold for any input does not.
 #pragma once
 
+#include <stdlib.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +55,34 @@ public:
 
 private:
     std::string_view Rest;
+};
+
+// A fresh folder in the system's temporary folder, removed with everything in
+// it when the object goes (at the end of the process for a static one).
+class FuzzFolder {
+public:
+    FuzzFolder()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "corvane-fuzz-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::perror("corvane-fuzz: no temporary folder");
+            std::abort();
+        }
+        Folder = pattern + "/";
+    }
+    ~FuzzFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(Folder, ignored);
+    }
+    FuzzFolder(const FuzzFolder&) = delete;
+    FuzzFolder& operator=(const FuzzFolder&) = delete;
+
+    // Ends with "/".
+    const std::string& Path() const { return Folder; }
+
+private:
+    std::string Folder;
 };
 
 // A property every input must keep; its failure is a finding like a crash.

@@ -18,8 +18,6 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 
-#include <unistd.h>
-
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -41,18 +39,15 @@ constexpr char NoFirmwareType[] = "DEV0\r\n";
 
 class Bench {
 public:
-    Bench()
+    Bench() : Folder(Dir.Path())
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "corvane-fuzz-XXXXXX").string();
-        Require(::mkdtemp(pattern.data()) != nullptr, "a temporary folder can be made");
-        Folder = pattern + "/";
         std::filesystem::create_directories(Folder + "MB");
         std::filesystem::create_directories(Folder + "EXT");
         Write("Updater.prm", "CON_TYPE=UDP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=9\nLOCAL_PORT=0\n");
         Write("BOOT_EXT_OPTION.HEX", ":0440000001020304B2\r\n:00000001FF\r\n");
         Write("EXT/script.ini", "prompt extension\r\nV9 0120\r\n");
 
-        Windows = std::make_unique<TUpdaterWindows>(pattern, std::string());
+        Windows = std::make_unique<TUpdaterWindows>(Folder.substr(0, Folder.size() - 1), std::string());
         TMainFich& window = Window();
         window.ShowBox = [this](TBoxKind, const QString& text) { Boxes.push_back(text.toStdString()); };
         window.ShowDialog = [](QDialog&) { return 0; };
@@ -165,6 +160,7 @@ private:
         }
     }
 
+    FuzzFolder Dir;  // goes after the window
     std::string Folder;
     std::unique_ptr<TUpdaterWindows> Windows;
     std::deque<std::string> Answers;
