@@ -133,6 +133,7 @@ def engine_replies():
         "jtag-play-retries": seed(jtag | identified, "P 8 F", PLAY_SVF,
                                   [".", "R", ".", ESC + b".", "R", ESC + b".", ".", b"7856341215" + ESC + b".",
                                    b"7856341214" + ESC + b".", ".", ".", "."]),
+        "jtag-end-record-repeated": seed(jtag | identified, "P8 F", PLAY_SVF, PLAY_REPLIES[:-1] + ["R", "R", "."]),
         "jtag-example-play": seed(jtag | identified, "P8 F", example("MB/prom1.svf", 20), ["."] * 24),
         "jtag-identifiers": seed(jtag, "D8", answers=[".", "A5E00D1C."]),
         "jtag-function": seed(jtag, "F8", answers=["."]),

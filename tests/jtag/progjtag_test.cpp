@@ -184,9 +184,22 @@ TEST_F(JtagEngine, EndRecordAnswers)
 
     Restart();
     Play("STATE;", {{Eof, {"X"}}});
+    EXPECT_EQ(Errors(), (V{"Effect File Empty !!!", "Instruction unknown"}));
+}
+
+// A damaged end record is sent again like any other record, within the same
+// budget of retransmissions for the whole play.
+TEST_F(JtagEngine, DamagedEndRecordIsSentAgain)
+{
+    Play("STATE;", {{Eof, {"R", "R"}}});
+    EXPECT_EQ(Errors(), V{});
+    EXPECT_EQ(host.Sent, (V{"P8", ":00000005FB\r\n", Eof, Eof, Eof}));
+    EXPECT_FALSE(engine.IsBusy());
+
     Restart();
-    Play("STATE;", {{Eof, {"R"}}});
-    EXPECT_EQ(Errors(), (V{"Effect File Empty !!!", "Instruction unknown", "Too Many Transmission Error !!!"}));
+    Play("STATE;", {{":00000005FB\r\n", V(299, "R")}, {Eof, {"R", "R"}}});
+    EXPECT_EQ(Errors(), V{"Too Many Transmission Error !!!"});
+    EXPECT_EQ(host.Sent.back(), Eof);
 }
 
 TEST_F(JtagEngine, PlayRefusedOrFileMissing)
