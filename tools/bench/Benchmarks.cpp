@@ -559,8 +559,11 @@ void BenchRun::PrintCost(std::ostream& out, const TcpFigures& tcp, const CostFig
         file(BigSize, cost.Big);
     else
         out << "   effect file of 100 MB: left out (--big-file 0)\n";
+    // The kernel counts CPU time in clock ticks: less than one tick in the sample reads as nothing.
+    const double tickPercent = Percent / static_cast<double>(::sysconf(_SC_CLK_TCK)) / IdleSample.count();
     out << "   " << Column("idle " + std::to_string(IdleSample.count()) + " s (window, offscreen)", 34) << "CPU "
-        << Fixed(cost.IdlePercent, 2) << " %\n\n";
+        << (cost.IdlePercent > 0.0 ? Fixed(cost.IdlePercent, 2) + " %" : "below " + Fixed(tickPercent, 2) + " % (one clock tick)")
+        << "\n\n";
 }
 
 }  // namespace
