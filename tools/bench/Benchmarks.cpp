@@ -108,6 +108,7 @@ struct Job {
 struct UpdaterRun {
     double Wall = 0.0;     // process start to exit
     double StartUp = 0.0;  // process start to its first status line, just before START
+    double Synchronised = 0.0;  // process start to "Device ID"
     double Window = 0.0;   // synchronised ("Device ID") to "Program operation completed"
     double Cpu = 0.0;
     std::size_t PeakMemory = 0;
@@ -117,6 +118,7 @@ struct UpdaterRun {
 struct RawRun {
     double Window = 0.0;  // synchronised to the acknowledgement of FI
     double Total = 0.0;   // link opened to the acknowledgement of FI
+    double Synchronised = 0.0;  // link opened to the device identifier
     double WindowCpu = 0.0;  // the client's own CPU time in the window
     std::uint64_t Lines = 0;  // exchanges in the window
     CardReport Card;
@@ -326,6 +328,7 @@ bool BenchRun::UpdaterOnce(const Job& job, Via via, UpdaterRun& run, std::string
     }
     run.Wall = SecondsBetween(updater.Started(), updater.Ended());
     run.StartUp = SecondsBetween(updater.Started(), lines.front().At);
+    run.Synchronised = SecondsBetween(updater.Started(), sync->At);
     run.Window = SecondsBetween(sync->At, done->At);
     run.Cpu = updater.CpuSeconds();
     run.PeakMemory = updater.PeakMemory();
@@ -355,6 +358,7 @@ bool BenchRun::RawOnce(const Job& job, Via via, RawRun& run, std::string& error)
             error = job.Script + ": raw client: " + client.Failure();
         run.Window = SecondsBetween(synchronised, finished);
         run.Total = SecondsBetween(opened, finished);
+        run.Synchronised = SecondsBetween(opened, synchronised);
         run.Lines = client.Exchanges() - before;
     }
     std::string cardError;
@@ -511,10 +515,11 @@ void BenchRun::PrintPaced(std::ostream& out, const PacedFigures& paced) const
         << Column("bytes at " + std::to_string(VarPhaseBaud) + " / " + std::to_string(RawPhaseBaud), 26) << "run/wire\n";
     row("updater", paced.Updater.Wall, paced.Updater.Card);
     row("raw client", paced.Raw.Total, paced.Raw.Card);
-    out << "   run time: the updater's process start to exit, its start-up of " << Fixed(paced.Updater.StartUp, 3)
-        << " s included;\n"
-        << "   the raw client's from opening the line to the acknowledgement of FI. Wire time: every byte\n"
-        << "   both ways, 10 bits each, at the baud rate of its phase.\n\n";
+    out << "   run time: the updater's process start to exit; the raw client's from opening the line to\n"
+        << "   the acknowledgement of FI. Wire time: every byte both ways, 10 bits each, at the baud rate of\n"
+        << "   its phase. Synchronised after " << Fixed(paced.Updater.Synchronised, 3) << " s (updater: start-up "
+        << Fixed(paced.Updater.StartUp, 3) << " s, then the probe on its timer ticks) and "
+        << Fixed(paced.Raw.Synchronised, 3) << " s (raw client).\n\n";
 }
 
 void BenchRun::PrintPlay(std::ostream& out, const TcpFigures& tcp) const
