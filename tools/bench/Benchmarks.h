@@ -10,7 +10,7 @@
 struct BenchOptions {
     std::string BinDir;       // corvane-updater and corvane-cardsim
     std::string ExamplesDir;  // the bundled example: its bank images and boot image
-    int Repeat = 3;           // runs of each measurement over TCP; the table shows medians
+    int Repeat = 5;           // runs of each measurement over TCP; the table shows medians
     std::uint64_t PlayStatements = 20000;
     bool Paced = true;        // the pseudo-terminal runs at the real baud rates (about a minute)
     std::uint64_t BigFileBytes = 100'000'000;  // 0 leaves the big effect file out

@@ -15,7 +15,7 @@ constexpr char Usage[] =
     "usage: corvane-bench --bin DIR --examples DIR [--repeat N] [--statements N] [--no-paced] [--big-file BYTES]\n"
     "  --bin DIR         the folder of corvane-updater and corvane-cardsim\n"
     "  --examples DIR    the bundled example (MB/bank0.hex ... bank7.hex, BOOT_EXT_OPTION.HEX)\n"
-    "  --repeat N        runs of each TCP measurement, the median is shown (default 3)\n"
+    "  --repeat N        runs of each TCP measurement, the median is shown (default 5)\n"
     "  --statements N    statements of the effect file played over TCP (default 20000)\n"
     "  --no-paced        leave out the runs at the real baud rates (about a minute)\n"
     "  --big-file BYTES  size of the big effect file whose peak memory is measured (default\n"
