@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The updater's throughput next to the link's own limit, its CPU time, memory
-# and idle cost, as one table (about three minutes). Not part of ./test.sh.
+# and idle cost, as one table (a few minutes). Not part of ./test.sh.
 #   ./bench.sh [--repeat N] [--statements N] [--no-paced] [--big-file BYTES]
 # Builds an optimised build of its own in build-bench/. The last line of the output is
 #   ratios: upload=U pty=P jtag=J
