@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The updater's throughput next to the link's own limit, its CPU time, memory
 # and idle cost, as one table (a few minutes). Not part of ./test.sh.
-#   ./bench.sh [--repeat N] [--statements N] [--no-paced] [--big-file BYTES]
+#   ./bench.sh [--repeat N] [--statements N] [--no-paced] [--big-file BYTES] [--idle-seconds N]
 # Builds an optimised build of its own in build-bench/. The last line of the output is
 #   ratios: upload=U pty=P jtag=J
 # Figures move with the machine's load: run it on a quiet machine.

@@ -1,7 +1,9 @@
+#include "CardProcess.h"
 #include "ChildProcess.h"
 #include "EffectFileWriter.h"
 #include "MeasuredProcess.h"
 #include "RawClient.h"
+#include "RunProcess.h"
 #include "SimulatedCard.h"
 #include "TempDir.h"
 #include "TestHost.h"
@@ -252,4 +254,63 @@ TEST(BenchMeasuredProcess, OneThatDoesNotEndInTimeIsKilled)
     stopped.Signal(SIGTERM);
     EXPECT_TRUE(stopped.Finish(std::chrono::seconds(10)));
     EXPECT_EQ(stopped.ExitCode(), 128 + SIGTERM);
+}
+
+// ---- The card's report and the whole program ---------------------------------------------
+
+// The wire time of a paced run is worked out from what the card counted: bytes at
+// the baud rate they went at, 10 bits each; a network link adds nothing.
+TEST(BenchCardProcess, CountsTheBytesOfEachLineAtItsSpeed)
+{
+    TempDir dir;
+    for (const bool pty : {false, true}) {
+        CardProcess card;
+        std::string error;
+        const std::vector<std::string> link =
+            pty ? std::vector<std::string>{"--pty", "--baud-pacing"} : std::vector<std::string>{"--tcp", "0"};
+        ASSERT_TRUE(card.Start(CORVANE_CARDSIM, link, dir.Path() + "card.json", error)) << error;
+        {
+            RawLink line;
+            ASSERT_TRUE(pty ? line.OpenSerial(card.Address(), 9600, error)
+                            : line.ConnectTcp(static_cast<std::uint16_t>(std::stoi(card.Address())), error))
+                << error;
+            RawClient client(line);
+            ASSERT_TRUE(client.HandOver());  // "?", "1yU", "254yU": 9 bytes out, 21 back
+        }
+        CardReport report;
+        ASSERT_TRUE(card.Stop(report, error)) << error;
+        EXPECT_EQ(report.Commands, 3u);
+        const std::uint32_t baud = pty ? 9600 : 0;
+        ASSERT_EQ(report.Traffic.count(baud), 1u);
+        EXPECT_EQ(report.Traffic.at(baud).FromPc, 9u);
+        EXPECT_EQ(report.Traffic.at(baud).ToPc, 21u);
+        EXPECT_DOUBLE_EQ(report.WireSeconds(), pty ? 30 * 10 / 9600.0 : 0.0);
+    }
+}
+
+TEST(BenchProgram, PrintsTheTableAndTheRatiosLast)
+{
+    const ProcessResult run =
+        RunProcess({CORVANE_BENCH, "--bin", CORVANE_BIN_DIR, "--examples", CORVANE_EXAMPLES_DIR, "--repeat", "1",
+                    "--statements", "200", "--no-paced", "--big-file", "0", "--idle-seconds", "1"},
+                   std::chrono::seconds(90));
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    for (const char* part : {"1. Upload over TCP", "2. Pseudo-terminal with --baud-pacing: left out",
+                             "3. Effect-file play over TCP", "4. The updater's own cost", "effect file of 1.0 MB"})
+        EXPECT_NE(run.Out.find(part), std::string::npos) << part;
+    const std::size_t last = run.Out.rfind("ratios: upload=");
+    ASSERT_NE(last, std::string::npos);
+    double upload = 0.0;
+    double jtag = 0.0;
+    ASSERT_EQ(std::sscanf(run.Out.c_str() + last, "ratios: upload=%lf pty=- jtag=%lf\n", &upload, &jtag), 2);
+    EXPECT_GT(upload, 0.0);
+    EXPECT_GT(jtag, 0.0);
+    EXPECT_EQ(run.Out.back(), '\n');
+    EXPECT_EQ(run.Out.find('\n', last), run.Out.size() - 1);
+
+    EXPECT_EQ(RunProcess({CORVANE_BENCH, "--bin", CORVANE_BIN_DIR}).ExitCode, 2);
+    EXPECT_EQ(RunProcess({CORVANE_BENCH, "--repeat", "0", "--bin", "x", "--examples", "y"}).ExitCode, 2);
+    const ProcessResult missing = RunProcess({CORVANE_BENCH, "--bin", CORVANE_BIN_DIR, "--examples", "/nonexistent"});
+    EXPECT_EQ(missing.ExitCode, 1);
+    EXPECT_NE(missing.Err.find("cannot read"), std::string::npos) << missing.Err;
 }

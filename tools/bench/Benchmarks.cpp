@@ -50,7 +50,6 @@ constexpr double BytesPerMegabyte = 1024.0 * 1024.0;
 constexpr std::chrono::minutes RunLimit{30};
 constexpr std::chrono::seconds StopLimit{10};
 constexpr std::chrono::seconds IdleSettle{2};
-constexpr std::chrono::seconds IdleSample{10};
 
 enum class Via { Tcp, PacedPty };
 
@@ -389,7 +388,7 @@ bool BenchRun::Idle(double& cpuPercent, std::string& error)
     std::this_thread::sleep_for(IdleSettle);
     const double before = updater.CpuSecondsNow();
     const Clock::time_point from = Clock::now();
-    std::this_thread::sleep_for(IdleSample);
+    std::this_thread::sleep_for(std::chrono::seconds(Options.IdleSeconds));
     const double after = updater.CpuSecondsNow();
     const Clock::time_point to = Clock::now();
     updater.Signal(SIGTERM);
@@ -573,8 +572,8 @@ void BenchRun::PrintCost(std::ostream& out, const TcpFigures& tcp, const CostFig
     else
         out << "   effect file of 100 MB: left out (--big-file 0)\n";
     // The kernel counts CPU time in clock ticks: less than one tick in the sample reads as nothing.
-    const double tickPercent = Percent / static_cast<double>(::sysconf(_SC_CLK_TCK)) / IdleSample.count();
-    out << "   " << Column("idle " + std::to_string(IdleSample.count()) + " s (window, offscreen)", 34) << "CPU "
+    const double tickPercent = Percent / static_cast<double>(::sysconf(_SC_CLK_TCK)) / Options.IdleSeconds;
+    out << "   " << Column("idle " + std::to_string(Options.IdleSeconds) + " s (window, offscreen)", 34) << "CPU "
         << (cost.IdlePercent > 0.0 ? Fixed(cost.IdlePercent, 2) + " %" : "below " + Fixed(tickPercent, 2) + " % (one clock tick)")
         << "\n\n";
 }

@@ -14,6 +14,7 @@ struct BenchOptions {
     std::uint64_t PlayStatements = 20000;
     bool Paced = true;        // the pseudo-terminal runs at the real baud rates (about a minute)
     std::uint64_t BigFileBytes = 100'000'000;  // 0 leaves the big effect file out
+    int IdleSeconds = 10;     // how long the idle window's CPU use is sampled
 };
 
 // Runs every measurement and prints the table; false, with the reason, when a

@@ -13,13 +13,15 @@ constexpr int ExitUsage = 2;
 
 constexpr char Usage[] =
     "usage: corvane-bench --bin DIR --examples DIR [--repeat N] [--statements N] [--no-paced] [--big-file BYTES]\n"
+    "                     [--idle-seconds N]\n"
     "  --bin DIR         the folder of corvane-updater and corvane-cardsim\n"
     "  --examples DIR    the bundled example (MB/bank0.hex ... bank7.hex, BOOT_EXT_OPTION.HEX)\n"
     "  --repeat N        runs of each TCP measurement, the median is shown (default 5)\n"
     "  --statements N    statements of the effect file played over TCP (default 20000)\n"
     "  --no-paced        leave out the runs at the real baud rates (about a minute)\n"
     "  --big-file BYTES  size of the big effect file whose peak memory is measured (default\n"
-    "                    100000000; 0 leaves it out)\n";
+    "                    100000000; 0 leaves it out)\n"
+    "  --idle-seconds N  how long the idle window's CPU use is sampled (default 10)\n";
 
 bool Count(const char* text, std::uint64_t& value)
 {
@@ -56,6 +58,8 @@ int main(int argc, char* argv[])
             options.PlayStatements = number;
         else if (option == "--big-file" && Count(value, number))
             options.BigFileBytes = number;
+        else if (option == "--idle-seconds" && Count(value, number) && number > 0 && number <= 3600)
+            options.IdleSeconds = static_cast<int>(number);
         else {
             std::cerr << "corvane-bench: bad option " << option << ' ' << value << '\n' << Usage;
             return ExitUsage;
