@@ -97,6 +97,9 @@ int TBatchMode::Run()
         window.ReadIdClick();
     else
         window.StartClick();
+    // The run begins at the next tick; nobody is there to be shown the idle
+    // window for another idle interval first.
+    window.Timer1Timer();
     Silence.start();
     if (Line.TimeoutSeconds > 0)
         SilenceCheck.start();

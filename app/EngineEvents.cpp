@@ -20,13 +20,27 @@ void TMainFich::WireEngine(TGestionnaire& engine)
     engine.OnChangeDeviceID = [this](TGestionnaire& sender) { EngineChangeDeviceID(sender); };
 }
 
-void TMainFich::EngineSend(TGestionnaire& Sender) { Driver->SendRaw(Sender.GetOutBuffer()); }
+void TMainFich::EngineSend(TGestionnaire& Sender)
+{
+    StepSentToCard = true;
+    Driver->SendRaw(Sender.GetOutBuffer());
+}
 
 void TMainFich::EngineReceive(TGestionnaire& Sender) { Sender.SetInBuffer(ReceivedText); }
 
-void TMainFich::EngineChangeBufIn(TGestionnaire& Sender) { ReceivedText = Sender.GetInBuffer(); }
+void TMainFich::EngineChangeBufIn(TGestionnaire& Sender)
+{
+    if (Sender.GetInBuffer().size() < ReceivedText.size())
+        StepMovedOn = true;
+    ReceivedText = Sender.GetInBuffer();
+}
 
-void TMainFich::EngineChangeBusy(TGestionnaire& Sender) { EngineBusy = Sender.IsBusy(); }
+void TMainFich::EngineChangeBusy(TGestionnaire& Sender)
+{
+    if (Sender.IsBusy() != EngineBusy)
+        StepMovedOn = true;
+    EngineBusy = Sender.IsBusy();
+}
 
 void TMainFich::EngineStepProgress(TGestionnaire&)
 {

@@ -64,6 +64,11 @@ void TMainFich::DriverRecString(TComDriver&, std::int32_t)
 
 void TMainFich::GuardedStep()
 {
+    const std::uint8_t stateBefore = SeqState;
+    const std::int32_t scriptLineBefore = ScriptLineIndex;
+    const std::int32_t componentLineBefore = ComponentLineIndex;
+    StepMovedOn = false;
+    StepSentToCard = false;
     InStep = true;
     try {
         SequencerStep();
@@ -73,6 +78,55 @@ void TMainFich::GuardedStep()
         ShowError(constante::UnexpectedFailure);
     }
     InStep = false;
+    if (ScriptLineIndex != scriptLineBefore || ComponentLineIndex != componentLineBefore)
+        StepMovedOn = true;
+    StepAgainIfMovedOn(stateBefore);
+}
+
+// Each step that follows at once must take text or a script line, start or end
+// an operation, or change the state, so steps that follow one another at once
+// always come to an end.
+void TMainFich::StepAgainIfMovedOn(std::uint8_t stateBefore)
+{
+    const bool movedOn = StepMovedOn || SeqState != stateBefore;
+    const bool waitsForCard = StepSentToCard && ReceivedText.empty();
+    if (!movedOn || waitsForCard || !StepsWithoutCard(SeqState) || StepAgainPosted || Closed)
+        return;
+    StepAgainPosted = true;
+    QMetaObject::invokeMethod(this, [this] { StepAgain(); }, Qt::QueuedConnection);
+}
+
+void TMainFich::StepAgain()
+{
+    StepAgainPosted = false;
+    if (InStep || Closed || !StepsWithoutCard(SeqState))
+        return;
+    Timer1->stop();
+    GuardedStep();
+    if (!Closed)
+        Timer1->start();
+}
+
+// The probe keeps to the ticks, which its countdown counts; states that open or
+// close the link, or show the error box, wait for the tick as well.
+bool TMainFich::StepsWithoutCard(std::uint8_t state)
+{
+    switch (state) {
+    case SeqAwaitSync:
+    case SeqStartClosing:
+    case SeqAwaitClosing:
+    case SeqCompleted:
+    case SeqNextMainLine:
+    case SeqAwaitMainLine:
+    case SeqNextComponentLine:
+    case SeqAwaitComponentLine:
+    case SeqStartBootOption:
+    case SeqAwaitBootOption:
+    case SeqAwaitOptionCode:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void TMainFich::StartClick()

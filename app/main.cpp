@@ -3,6 +3,7 @@
 #include "About.h"
 #include "CompDlg.h"
 #include "StatusFilter.h"
+#include "TextlessProgressBar.h"
 #include "constante.h"
 #include "hex.h"
 #include "ipconfig.h"
@@ -31,7 +32,7 @@ QString Text(const char* text) { return QString::fromLatin1(text); }
 
 QProgressBar* MakeProgressBar(QWidget* parent, int top, int height)
 {
-    auto* bar = new QProgressBar(parent);
+    auto* bar = new TTextlessProgressBar(parent);
     bar->setGeometry(22, top, 484, height);
     bar->setTextVisible(false);
     bar->setRange(0, 100);

@@ -180,6 +180,14 @@ private:
     void SequencerStep();
     // One step; an exception that escapes it ends the run like an error.
     void GuardedStep();
+    // A step that moved the run on (text taken, an operation started or ended,
+    // the state changed) without leaving it waiting for the card has another
+    // step follow as soon as the event loop has turned, instead of at the next
+    // tick: the next script line, or a second reply that came in the same
+    // arrival, would otherwise cost a timer interval each.
+    void StepAgainIfMovedOn(std::uint8_t stateBefore);
+    void StepAgain();
+    static bool StepsWithoutCard(std::uint8_t state);
     void DriverRecString(TComDriver& Sender, std::int32_t nro);
     void StepIdle();
     void StepLoadScript();
@@ -270,6 +278,10 @@ private:
     // click that ends in Cancel finds the selection to give back.
     QAction* PortItemUnchecked = nullptr;
     bool InStep = false;
+    // What the step under way did, as the engines' events tell it.
+    bool StepMovedOn = false;
+    bool StepSentToCard = false;
+    bool StepAgainPosted = false;
     bool SettingsLoaded = false;
     bool Closed = false;
 };

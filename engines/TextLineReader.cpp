@@ -2,6 +2,12 @@
 
 #include <sys/stat.h>
 
+namespace {
+
+constexpr std::size_t BlockSize = 64 * 1024;
+
+}  // namespace
+
 bool TextLineReader::Open(const std::string& path)
 {
     Close();
@@ -9,13 +15,27 @@ bool TextLineReader::Open(const std::string& path)
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return false;
     File.reset(std::fopen(path.c_str(), "rb"));
-    return File != nullptr;
+    if (!File)
+        return false;
+    Block.resize(BlockSize);
+    return true;
 }
 
 void TextLineReader::Close()
 {
     File.reset();
+    Next = 0;
+    Filled = 0;
     ReadError = false;
+}
+
+bool TextLineReader::Fill()
+{
+    Next = 0;
+    Filled = std::fread(Block.data(), 1, Block.size(), File.get());
+    if (Filled == 0)
+        ReadError = std::ferror(File.get()) != 0;
+    return Filled > 0;
 }
 
 bool TextLineReader::ReadLine(std::string& line)
@@ -23,22 +43,23 @@ bool TextLineReader::ReadLine(std::string& line)
     line.clear();
     if (!File)
         return false;
-    std::FILE* file = File.get();
     for (;;) {
-        const int c = getc_unlocked(file);
-        if (c == EOF) {
-            ReadError = std::ferror(file) != 0;
+        if (Next == Filled && !Fill())
             return !ReadError && !line.empty();
-        }
-        if (c == '\n')
-            return true;
-        if (c == '\r') {
-            const int next = getc_unlocked(file);
-            if (next != '\n' && next != EOF)
-                std::ungetc(next, file);
-            return true;
-        }
-        line.push_back(static_cast<char>(c));
+        const char* const begin = Block.data() + Next;
+        const char* const end = Block.data() + Filled;
+        const char* at = begin;
+        while (at != end && *at != '\n' && *at != '\r')
+            ++at;
+        line.append(begin, at);
+        Next += static_cast<std::size_t>(at - begin);
+        if (at == end)
+            continue;
+        ++Next;
+        // A CR takes the LF right behind it, also when that LF begins the next block.
+        if (*at == '\r' && (Next < Filled || Fill()) && Block[Next] == '\n')
+            ++Next;
+        return true;
     }
 }
 
@@ -46,6 +67,8 @@ bool TextLineReader::Rewind()
 {
     if (!File)
         return false;
+    Next = 0;
+    Filled = 0;
     ReadError = false;
     return std::fseek(File.get(), 0, SEEK_SET) == 0;
 }

@@ -5,6 +5,7 @@
 // final line end. Bytes are passed on unchanged (no character-set conversion).
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -27,10 +28,17 @@ public:
     bool Failed() const { return ReadError; }
 
 private:
+    // The file is read in blocks and lines are cut out of the block: byte by
+    // byte reading costs more than the rest of an effect-file play together.
+    bool Fill();
+
     struct FileCloser {
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
     std::unique_ptr<std::FILE, FileCloser> File;
+    std::vector<char> Block;
+    std::size_t Next = 0;  // first byte of Block not taken yet
+    std::size_t Filled = 0;
     bool ReadError = false;
 };
 

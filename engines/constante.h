@@ -59,6 +59,11 @@ inline constexpr int VarQueryIndex = 2;
 // Written to the card variable UPDATER in this order, they hand the card over to its boot loader.
 inline constexpr std::uint32_t UpdaterHandOverFirst = 1;
 inline constexpr std::uint32_t UpdaterHandOverSecond = 254;
+// The firmware's device query and the command that writes UPDATER (after the
+// value in decimal), for a client that speaks the variable protocol without the
+// link driver.
+inline constexpr char VarDeviceQuery[] = "?";
+inline constexpr char VarUpdaterWrite[] = "yU";
 // Serial line speed of the variable phase and of the programming phase.
 inline constexpr std::uint32_t VarPhaseBaud = 9600;
 inline constexpr std::uint32_t RawPhaseBaud = 57600;

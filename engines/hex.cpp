@@ -30,21 +30,6 @@ std::string FixedHex(std::uint32_t value, int digits)
 
 }  // namespace
 
-char HexDigit(unsigned n)
-{
-    static constexpr char Digits[] = "0123456789ABCDEF";
-    return Digits[n % 16];
-}
-
-unsigned HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return static_cast<unsigned>(c - '0');
-    if (c >= 'A' && c <= 'F')
-        return static_cast<unsigned>(c - 'A' + 10);
-    return 0;
-}
-
 std::string ByteToHex(std::uint32_t value) { return FixedHex(value, 2); }
 std::string WordToHex(std::uint32_t value) { return FixedHex(value, 4); }
 std::string LongToHex(std::uint32_t value) { return FixedHex(value, 8); }

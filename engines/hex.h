@@ -27,8 +27,17 @@ struct HexRecord {
     std::string Data;  // the data bytes actually present on the line (at most Count)
 };
 
-char HexDigit(unsigned n);
-unsigned HexValue(char c);
+// Inline: a JTAG play reads and writes every digit of its scans through these.
+inline char HexDigit(unsigned n) { return "0123456789ABCDEF"[n % 16]; }
+
+inline unsigned HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return static_cast<unsigned>(c - '0');
+    if (c >= 'A' && c <= 'F')
+        return static_cast<unsigned>(c - 'A' + 10);
+    return 0;
+}
 
 std::string ByteToHex(std::uint32_t value);
 std::string WordToHex(std::uint32_t value);

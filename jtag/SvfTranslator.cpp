@@ -162,11 +162,12 @@ bool ParseStateName(std::string_view& text, std::string& code)
 
 std::string ReverseHexBytes(std::string_view s)
 {
-    std::string reversed;
-    reversed.reserve(s.size());
+    std::string reversed(s.size(), '\0');
+    std::size_t out = 0;
     for (std::size_t end = s.size(); end > 0;) {
         const std::size_t begin = (end - 1) / 2 * 2;
-        reversed.append(s.substr(begin, end - begin));
+        for (std::size_t digit = begin; digit < end; ++digit)
+            reversed[out++] = s[digit];
         end = begin;
     }
     return reversed;

@@ -134,17 +134,18 @@ void TComDriver::UdpRead(std::string_view data, const std::string& senderAddress
     Received();
 }
 
-// Reads until nothing is left: the socket announces new data only once, and a
-// handler may close the link between two reads.
+// One read per notification: data left waiting brings the next one, after the
+// event loop has turned (reading on here could keep the loop from turning for
+// as long as the card answers faster than the reads come).
 void TComDriver::TcpRead()
 {
-    while (ConType == CON_TCP) {
-        const std::int64_t count = Tcp->Receive(IoBuffer.data(), static_cast<std::int64_t>(IoBuffer.size()));
-        if (count <= 0)
-            return;
-        AppendUpToZero(std::string_view(IoBuffer.data(), static_cast<std::size_t>(count)));
-        Received();
-    }
+    if (ConType != CON_TCP)
+        return;
+    const std::int64_t count = Tcp->Receive(IoBuffer.data(), static_cast<std::int64_t>(IoBuffer.size()));
+    if (count <= 0)
+        return;
+    AppendUpToZero(std::string_view(IoBuffer.data(), static_cast<std::size_t>(count)));
+    Received();
 }
 
 // A network read counts up to its first zero byte.

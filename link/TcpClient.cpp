@@ -2,6 +2,8 @@
 
 #include <QHostAddress>
 
+#include <algorithm>
+
 TTcpClient::TTcpClient()
 {
     QObject::connect(&Socket, &QTcpSocket::connected, &Socket, [this] { Raise(OnConnect); });
@@ -17,7 +19,9 @@ bool TTcpClient::Open()
         return false;
     Socket.abort();
     ++Attempt;
-    Socket.connectToHost(target, static_cast<quint16>(Port));
+    // Unbuffered: a command goes to the system at once instead of one turn of the
+    // event loop later, and OnRead comes again for as long as data is waiting.
+    Socket.connectToHost(target, static_cast<quint16>(Port), QIODevice::ReadWrite | QIODevice::Unbuffered);
     return true;
 }
 
@@ -36,11 +40,12 @@ void TTcpClient::Send(std::string_view data)
     Socket.write(data.data(), static_cast<qint64>(data.size()));
 }
 
+// Unbuffered, it is the read that finds the connection closed by the card.
 std::int64_t TTcpClient::Receive(char* buffer, std::int64_t max)
 {
-    if (!Socket.isReadable() || Socket.bytesAvailable() <= 0)
+    if (!Socket.isReadable())
         return 0;
-    return Socket.read(buffer, max);
+    return std::max<std::int64_t>(Socket.read(buffer, max), 0);
 }
 
 // QTcpSocket reports some failures from inside connectToHost; delivering them

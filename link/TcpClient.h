@@ -1,7 +1,9 @@
 // TTcpClient: the link driver's TCP connection to the card.
 //
 // Open starts a connection that completes later (OnConnect). Every notification
-// arrives on the thread of the event loop. OnError is always delivered from the
+// arrives on the thread of the event loop. The connection is unbuffered: what is
+// sent goes to the system at once, and OnRead is raised again, turn after turn of
+// the event loop, for as long as received data is waiting to be taken. OnError is always delivered from the
 // event loop, never from inside Open, so a handler may start a new attempt at
 // once; a failure of an attempt that has been closed since is not delivered.
 // The card closing the connection is not an error: the client is then simply no
@@ -38,7 +40,8 @@ public:
     // Neither connected nor connecting.
     bool IsIdle() const;
 
-    // Queued whole; the socket sends it as the connection allows.
+    // Written to the system at once; what it does not take yet is kept and sent
+    // as the connection allows.
     void Send(std::string_view data);
     // Up to max bytes of what has arrived; 0 when nothing is waiting.
     std::int64_t Receive(char* buffer, std::int64_t max);

@@ -88,6 +88,29 @@ TEST_P(FullUpdate, ProgramsEveryComponentAndEndsWithTheClosingLines)
 INSTANTIATE_TEST_SUITE_P(Links, FullUpdate, ::testing::Values(Transport::Tcp, Transport::Udp, Transport::Pty),
                          [](const auto& info) { return std::string(TransportName(info.param)); });
 
+// Skipped lines, finished operations and replies that came in one piece move the
+// run on at once: the timer's ticks are left to the probe, which counts them.
+TEST(Sequencer, MovesOnWithoutWaitingForTheNextTick)
+{
+    RunBench run;
+    const UpdateBundle bundle = WriteUpdateBundle(run.Bench.Dir);
+    std::string remarks;
+    for (int line = 0; line < 40; ++line)
+        remarks += "rem nothing to do\r\n\r\n";
+    run.Bench.Dir.Write("script.ini", remarks + "CM\r\n" + remarks);
+    run.Bench.Dir.Write("MB/script.ini", remarks + "P0 BANK0.HEX\r\nP1 BANK1.HEX\r\nD0\r\nV0 0102\r\n" + remarks);
+    run.Open();
+    int ticks = 0;
+    QObject::connect(run.Bench.Window().Timer1, &QTimer::timeout, [&ticks] { ++ticks; });
+    ASSERT_TRUE(run.Bench.Run());
+    EXPECT_EQ(run.Bench.RunEnds, std::vector<bool>{true});
+    EXPECT_TRUE(HoldsImage(run.Sim().Bank(0), bundle.Bank0));
+    EXPECT_TRUE(HoldsImage(run.Sim().Bank(1), bundle.Bank1));
+    EXPECT_TRUE(HoldsImage(run.Sim().BootArea(), bundle.Boot));
+    EXPECT_EQ(run.Sim().Versions().at('0'), "0102");
+    EXPECT_LT(ticks, 20);
+}
+
 TEST(Sequencer, AutoModeSkipsBanksAlreadyAtTheScriptsVersion)
 {
     CardOptions options;
@@ -242,6 +265,13 @@ TEST(Sequencer, StopInTheMiddleThenAFreshRun)
     RunBench run;
     const UpdateBundle bundle = WriteUpdateBundle(run.Bench.Dir);
     run.Open();
+    // The card stops answering part-way through bank 1, so STOP comes during its upload.
+    SimulatedCard& card = run.Card.Card;
+    const std::function<void(const std::string&)> answer = card.OnOutput;
+    card.OnOutput = [&card, answer](const std::string& bytes) {
+        if (card.Bank(1).LinesWritten <= 2)
+            answer(bytes);
+    };
     TMainFich& window = run.Bench.Window();
     window.StartClick();
     window.Timer1Timer();
@@ -253,6 +283,7 @@ TEST(Sequencer, StopInTheMiddleThenAFreshRun)
     EXPECT_TRUE(run.Bench.RunEnds.empty());
     EXPECT_FALSE(run.Sim().Bank(1).Verified);
 
+    card.OnOutput = answer;
     window.Timer1Timer();  // the idle step resets the engines
     ASSERT_TRUE(run.Bench.Run());
     EXPECT_EQ(run.Bench.RunEnds, std::vector<bool>{true});

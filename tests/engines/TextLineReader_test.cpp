@@ -30,6 +30,25 @@ TEST(TextLineReader, LineEndsOfEveryKind)
     EXPECT_EQ(Lines("\xE9t\xE9\n"), (V{"\xE9t\xE9"}));
 }
 
+// The file is read in blocks of 64 KiB: a CR LF split between two blocks ends one
+// line, and a line may be longer than a block.
+TEST(TextLineReader, LinesAcrossTheBlocksOfTheFile)
+{
+    const std::string beforeSplit(64 * 1024 - 1, 'a');
+    EXPECT_EQ(Lines(beforeSplit + "\r\nb"), (V{beforeSplit, "b"}));
+    EXPECT_EQ(Lines(beforeSplit + "\rb"), (V{beforeSplit, "b"}));
+    const std::string longLine(200000, 'x');
+    EXPECT_EQ(Lines("s\n" + longLine + "\r\n\r\nend"), (V{"s", longLine, "", "end"}));
+
+    std::string many;
+    V expected;
+    for (int line = 0; line < 30000; ++line) {
+        many += std::to_string(line) + (line % 3 == 0 ? "\r\n" : line % 3 == 1 ? "\n" : "\r");
+        expected.push_back(std::to_string(line));
+    }
+    EXPECT_EQ(Lines(many), expected);
+}
+
 TEST(TextLineReader, MissingFilesAndFoldersFail)
 {
     TempDir dir;

@@ -95,6 +95,12 @@ TEST(CardSimProgram, TcpCardWritesItsStateOnSigterm)
     EXPECT_EQ(json["banks"].toArray().size(), 8);
     EXPECT_EQ(json["banks"].toArray()[3].toObject()["bytes"].toString().size(), 2 * 0x8000);
     EXPECT_EQ(json["counts"].toObject()["commands"].toInt(), 1);
+    // A network link has no baud rate: its bytes are counted under 0.
+    const QJsonArray traffic = json["traffic"].toArray();
+    ASSERT_EQ(traffic.size(), 1);
+    EXPECT_EQ(traffic[0].toObject()["baud"].toInt(), 0);
+    EXPECT_EQ(traffic[0].toObject()["from_pc"].toInt(), 1);
+    EXPECT_EQ(traffic[0].toObject()["to_pc"].toInt(), 7);
 }
 
 TEST(CardSimProgram, UdpCardAnswersTheSender)
@@ -113,10 +119,14 @@ TEST(CardSimProgram, UdpCardAnswersTheSender)
     EXPECT_EQ(card.Stop(SIGINT), 0);
 }
 
+// The bytes of each opening count at the speed the PC set for it: the wire time
+// of a paced run is worked out from them.
 TEST(CardSimProgram, PtySurvivesThePortBeingClosedAndReopened)
 {
+    TempDir dir;
+    const std::string state = dir.Path() + "card.json";
     ChildProcess card;
-    ASSERT_TRUE(card.Start({CORVANE_CARDSIM, "--pty", "--baud-pacing"}));
+    ASSERT_TRUE(card.Start({CORVANE_CARDSIM, "--pty", "--baud-pacing", "--state", state}));
     const std::string device = card.ReadLine();
     ASSERT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
     for (speed_t speed : {B9600, B57600}) {
@@ -131,4 +141,13 @@ TEST(CardSimProgram, PtySurvivesThePortBeingClosedAndReopened)
         ::close(fd);
     }
     EXPECT_EQ(card.Stop(SIGTERM), 0);
+    QFile file(QString::fromStdString(state));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonArray traffic = QJsonDocument::fromJson(file.readAll()).object()["traffic"].toArray();
+    ASSERT_EQ(traffic.size(), 2);
+    for (int line = 0; line < 2; ++line) {
+        EXPECT_EQ(traffic[line].toObject()["baud"].toInt(), line == 0 ? 9600 : 57600);
+        EXPECT_EQ(traffic[line].toObject()["from_pc"].toInt(), 1);
+        EXPECT_EQ(traffic[line].toObject()["to_pc"].toInt(), 7);
+    }
 }

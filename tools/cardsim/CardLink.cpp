@@ -5,6 +5,7 @@ CardLink::CardLink(SimulatedCard& card) : Card(card)
     Card.OnOutput = [this](const std::string& bytes) {
         if (OnTrace)
             OnTrace("CARD", bytes);
+        CarriedByBaud[LineBaud()].ToPc += bytes.size();
         ToPc(bytes);
     };
     Card.OnDisconnect = [this] { Disconnect(); };
@@ -17,6 +18,12 @@ CardLink::~CardLink()
 }
 
 void CardLink::FromPc(const std::string& bytes)
+{
+    CountFromPc(bytes.size(), LineBaud());
+    ToCard(bytes);
+}
+
+void CardLink::ToCard(const std::string& bytes)
 {
     if (OnTrace)
         OnTrace("PC", bytes);

@@ -3,7 +3,10 @@
 
 #include "SimulatedCard.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 
 class CardLink {
@@ -21,11 +24,26 @@ public:
     // Every transmission, as "PC" or "CARD" and its bytes.
     std::function<void(const char* from, const std::string& bytes)> OnTrace;
 
+    // Bytes carried each way, by the baud rate of the line when they entered it
+    // (0 on a network link): what the wire time of a run is made of.
+    struct Traffic {
+        std::uint64_t FromPc = 0;
+        std::uint64_t ToPc = 0;
+    };
+    const std::map<std::uint32_t, Traffic>& Carried() const { return CarriedByBaud; }
+
 protected:
+    // Bytes from the PC: counted, then handed to the card.
     void FromPc(const std::string& bytes);
+    // For a line that holds bytes back: CountFromPc as they enter it, ToCard when they arrive.
+    void CountFromPc(std::size_t bytes, std::uint32_t baud) { CarriedByBaud[baud].FromPc += bytes; }
+    void ToCard(const std::string& bytes);
     virtual void ToPc(const std::string& bytes) = 0;
     virtual void Disconnect() {}
+    // The line's speed right now; 0 on a network link.
+    virtual std::uint32_t LineBaud() const { return 0; }
 
 private:
     SimulatedCard& Card;
+    std::map<std::uint32_t, Traffic> CarriedByBaud;
 };

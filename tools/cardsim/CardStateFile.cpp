@@ -40,7 +40,7 @@ const char* TapStateName(TapState state)
 
 }  // namespace
 
-QJsonObject CardStateJson(const SimulatedCard& card)
+QJsonObject CardStateJson(const SimulatedCard& card, const CardTraffic& traffic)
 {
     QJsonArray banks;
     for (int bank = 0; bank < SimulatedCard::BankCount; ++bank)
@@ -61,6 +61,12 @@ QJsonObject CardStateJson(const SimulatedCard& card)
         });
     }
 
+    QJsonArray carried;
+    for (const auto& [baud, bytes] : traffic)
+        carried.append(QJsonObject{{"baud", static_cast<qint64>(baud)},
+                                   {"from_pc", static_cast<qint64>(bytes.FromPc)},
+                                   {"to_pc", static_cast<qint64>(bytes.ToPc)}});
+
     return QJsonObject{
         {"mode", card.CurrentMode() == SimulatedCard::Mode::Firmware ? "firmware" : "bootloader"},
         {"device_type", static_cast<int>(card.DeviceType())},
@@ -75,14 +81,15 @@ QJsonObject CardStateJson(const SimulatedCard& card)
                              {"devices", devices}}},
         {"counts", QJsonObject{{"commands", static_cast<qint64>(card.CommandsReceived())},
                                {"retransmissions", static_cast<qint64>(card.RetransmissionsRequested())}}},
+        {"traffic", carried},
     };
 }
 
-bool WriteCardState(const SimulatedCard& card, const std::string& path)
+bool WriteCardState(const SimulatedCard& card, const CardTraffic& traffic, const std::string& path)
 {
     QSaveFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    file.write(QJsonDocument(CardStateJson(card)).toJson(QJsonDocument::Indented));
+    file.write(QJsonDocument(CardStateJson(card, traffic)).toJson(QJsonDocument::Indented));
     return file.commit();
 }

@@ -58,7 +58,7 @@ bool PtyLink::Start(std::string& error)
     ::fcntl(Slave, F_SETFD, FD_CLOEXEC);
 
     if (Pacing) {
-        Pacer = std::make_unique<WirePacer>([this](const std::string& bytes) { FromPc(bytes); },
+        Pacer = std::make_unique<WirePacer>([this](const std::string& bytes) { ToCard(bytes); },
                                             [this](const std::string& bytes) { Write(bytes); });
         if (!Pacer->IsValid()) {
             error = "cannot create the pacing timer";
@@ -89,10 +89,13 @@ void PtyLink::Read()
         if (n <= 0)
             return;
         const std::string bytes(buffer.data(), static_cast<std::size_t>(n));
-        if (Pacer)
-            Pacer->FromPc(bytes, CurrentBaud());
-        else
+        if (!Pacer) {
             FromPc(bytes);
+            continue;
+        }
+        const std::uint32_t baud = CurrentBaud();
+        CountFromPc(bytes.size(), baud);
+        Pacer->FromPc(bytes, baud);
     }
 }
 

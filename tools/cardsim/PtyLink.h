@@ -23,6 +23,7 @@ public:
 
 protected:
     void ToPc(const std::string& bytes) override;
+    std::uint32_t LineBaud() const override { return CurrentBaud(); }
 
 private:
     void Read();

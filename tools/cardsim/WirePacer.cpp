@@ -34,7 +34,10 @@ std::uint64_t WirePacer::NowUs()
 void WirePacer::Queue(Line& line, const std::string& bytes, std::uint32_t baud)
 {
     const std::uint64_t wireUs = bytes.size() * BitsPerByte * 1000000u / std::max<std::uint32_t>(baud, 1);
-    line.FreeAtUs = std::max(line.FreeAtUs, NowUs()) + wireUs;
+    // An answer the card gives while taking delivery leaves when the bytes it
+    // answers arrived, not when this process happened to wake up for them.
+    const std::uint64_t start = &line == &ToPcLine && DeliveringUs != 0 ? DeliveringUs : NowUs();
+    line.FreeAtUs = std::max(line.FreeAtUs, start) + wireUs;
     line.Pending.push_back({line.FreeAtUs, bytes});
     Arm();
 }
@@ -47,8 +50,10 @@ void WirePacer::Fire()
     for (Line* line : {&ToCardLine, &ToPcLine}) {
         while (!line->Pending.empty() && line->Pending.front().DueUs <= now) {
             const std::string bytes = std::move(line->Pending.front().Bytes);
+            DeliveringUs = line == &ToCardLine ? line->Pending.front().DueUs : 0;
             line->Pending.pop_front();
             line->Out(bytes);
+            DeliveringUs = 0;
         }
     }
     Arm();

@@ -47,6 +47,8 @@ private:
 
     Line ToCardLine;
     Line ToPcLine;
+    // Due time of the transmission being handed to the card, while it is.
+    std::uint64_t DeliveringUs = 0;
     int TimerFd = -1;
     std::unique_ptr<QSocketNotifier> Notifier;
 };

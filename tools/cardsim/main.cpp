@@ -98,8 +98,9 @@ int main(int argc, char* argv[])
     });
 
     const int result = QCoreApplication::exec();
+    const CardTraffic traffic = link->Carried();
     link.reset();
-    if (!commandLine.StateFile.empty() && !WriteCardState(card, commandLine.StateFile)) {
+    if (!commandLine.StateFile.empty() && !WriteCardState(card, traffic, commandLine.StateFile)) {
         std::fprintf(stderr, "corvane-cardsim: cannot write %s\n", commandLine.StateFile.c_str());
         return 1;
     }

@@ -1,0 +1,22 @@
+// The measurements behind ./bench.sh: the updater in batch mode against the
+// simulated card, and the same exchanges sent by the raw client to the same
+// card, side by side in one run so that the machine's load weighs on both.
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+struct BenchOptions {
+    std::string BinDir;       // corvane-updater and corvane-cardsim
+    std::string ExamplesDir;  // the bundled example: its bank images and boot image
+    int Repeat = 5;           // runs of each measurement over TCP; the table shows medians
+    std::uint64_t PlayStatements = 20000;
+    bool Paced = true;        // the pseudo-terminal runs at the real baud rates (about a minute)
+    std::uint64_t BigFileBytes = 100'000'000;  // 0 leaves the big effect file out
+    int IdleSeconds = 10;     // how long the idle window's CPU use is sampled
+};
+
+// Runs every measurement and prints the table; false, with the reason, when a
+// run failed (a run that does not complete gives no figure worth printing).
+bool RunBenchmarks(const BenchOptions& options, std::ostream& out, std::string& error);
