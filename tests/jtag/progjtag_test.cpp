@@ -110,6 +110,22 @@ TEST_F(JtagEngine, WrongSumAsksForTheDataAgain)
     EXPECT_EQ(Errors(), V{});
 }
 
+TEST_F(JtagEngine, RecordAskedForAgainAfterItsCaptureIsCheckedAgain)
+{
+    // The card asks for the record again after its captured bits were accepted:
+    // the scan runs again, and so does the check of what it captured.
+    Play("SDR 32 TDI (00000000) TDO (12345678);",
+         {{":010020F300EC\r\n", {"7856341214" + Esc + ".", "7856341214" + Esc + "."}}, {".", {"R"}}});
+    EXPECT_EQ(host.Sent, (V{"P8", ":010020F300EC\r\n", ".", ":010020F300EC\r\n", ".", Eof}));
+    EXPECT_EQ(Errors(), V{});
+
+    Restart();
+    host.Events.clear();
+    Play("SDR 32 TDI (00000000) TDO (12345678);",
+         {{":010020F300EC\r\n", {"7856341214" + Esc + ".", "7856341315" + Esc + "."}}, {".", {"R"}}});
+    EXPECT_EQ(Errors(), V{"Error while executing Effect file line : 1"});
+}
+
 TEST_F(JtagEngine, MaskedCompare)
 {
     // The data differ from TDO only where MASK has 0 bits.

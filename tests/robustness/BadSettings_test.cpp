@@ -1,12 +1,12 @@
 // "Updater.prm" that is garbage, huge, a folder or unreadable: whatever the run
 // does, the operator's settings file is never lost or cut short.
+#include "FuzzSupport.h"
 #include "UpdateFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
-#include <sstream>
 
 namespace {
 
@@ -28,31 +28,11 @@ std::string GarbageText()
     return text;
 }
 
-// The lines of a text, whatever ends them.
-std::vector<std::string> LinesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::string line;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n') {
-            line += text[i];
-            continue;
-        }
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
-        lines.push_back(line);
-        line.clear();
-    }
-    if (!line.empty())
-        lines.push_back(line);
-    return lines;
-}
-
 // The saved file begins with every line the operator had, in order.
 void ExpectLinesKept(const std::string& before, const std::string& after)
 {
-    const std::vector<std::string> kept = LinesOf(before);
-    const std::vector<std::string> saved = LinesOf(after);
+    const std::vector<std::string> kept = SplitTextLines(before);
+    const std::vector<std::string> saved = SplitTextLines(after);
     ASSERT_GE(saved.size(), kept.size());
     EXPECT_TRUE(std::equal(kept.begin(), kept.end(), saved.begin()));
 }
