@@ -95,6 +95,12 @@ void TMainFich::SaveSettings()
     Settings.SetValue(constante::KeyRemotePort, std::to_string(IPConfigDlg->RemotePort));
     Settings.SetValue(constante::KeyLocalPort, std::to_string(IPConfigDlg->LocalPort));
     const std::string path = AppFolder() + constante::SettingsFile;
+    // What could not be read at start-up may hold the operator's settings:
+    // writing the defaults over it would lose them.
+    if (Settings.Unreadable()) {
+        ShowBox(TBoxKind::Error, Latin1(FormatText(constante::SettingsNotSaved, path + " : " + constante::SettingsKeptUnread)));
+        return;
+    }
     std::string error;
     if (!Settings.Save(path, error))
         ShowBox(TBoxKind::Error, Latin1(FormatText(constante::SettingsNotSaved, path + " : " + error)));

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 namespace {
 
@@ -20,7 +21,14 @@ bool SameKey(std::string_view a, std::string_view b)
 
 }  // namespace
 
-bool TSettingsList::Load(const std::string& path) { return LoadTextLines(path, Entries); }
+bool TSettingsList::Load(const std::string& path)
+{
+    const bool loaded = LoadTextLines(path, Entries);
+    std::error_code error;
+    const auto found = std::filesystem::symlink_status(path, error).type();
+    LoadedUnreadable = !loaded && found != std::filesystem::file_type::not_found;
+    return loaded;
+}
 
 bool TSettingsList::Save(const std::string& path, std::string& error) const
 {

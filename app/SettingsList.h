@@ -14,6 +14,9 @@ class TSettingsList {
 public:
     // False (and no lines) when the file cannot be read.
     bool Load(const std::string& path);
+    // The last Load found a file (or something else) at the path but could not
+    // read it: its settings were never seen.
+    bool Unreadable() const { return LoadedUnreadable; }
     // Replaces the file as a whole: a temporary file beside it is written and then
     // renamed over it, so a failure leaves the old file as it was. False, with the
     // reason, on any failure.
@@ -31,4 +34,5 @@ private:
     int Find(std::string_view key) const;
 
     std::vector<std::string> Entries;
+    bool LoadedUnreadable = false;
 };

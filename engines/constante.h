@@ -112,6 +112,8 @@ inline constexpr char ComPortPrefix[] = "COM";
 inline constexpr char SerialDevicePrefix[] = "/dev/ttyS";
 inline constexpr char SettingsBadValue[] = "Bad value in Updater.prm, default used : %s";
 inline constexpr char SettingsNotSaved[] = "Settings not saved : %s";
+// Why an "Updater.prm" that could not be read when the program started is not replaced.
+inline constexpr char SettingsKeptUnread[] = "it could not be read and is left as it was";
 
 // ---- Dialogs ------------------------------------------------------------------------
 inline constexpr char CompSelCaption[] = "Component Selection";

@@ -108,7 +108,10 @@ std::string TranslateEndState(std::string_view rest, std::uint8_t recordType)
     return BuildHexRecord(recordType, 0, code);
 }
 
-std::optional<std::string> TranslateState(std::string_view rest)
+// A statement cut short (a file truncated in the middle of it, or a statement
+// written over several lines) is rejected: passing over it would report a play
+// as done without it.
+std::string TranslateState(std::string_view rest)
 {
     std::string codes;
     StripLeft(rest);
@@ -120,7 +123,7 @@ std::optional<std::string> TranslateState(std::string_view rest)
             return AtStatementEnd(rest) ? BuildHexRecord(RecordState, 0, codes) : TranslateError;
         StripLeft(rest);
     }
-    return std::nullopt;
+    return TranslateError;
 }
 
 std::string TranslateRunTest(std::string_view rest)
@@ -205,26 +208,23 @@ void SvfTranslator::TranslateLine(std::string_view line, std::string& record)
     StripLeft(line);
     if (StartsWith(line, KeyComment) || StartsWith(line, KeyTrst))
         return;
-    std::optional<std::string> result;
     if (TakePrefix(line, KeyEndIr))
-        result = TranslateEndState(line, RecordEndIr);
+        record = TranslateEndState(line, RecordEndIr);
     else if (TakePrefix(line, KeyEndDr))
-        result = TranslateEndState(line, RecordEndDr);
+        record = TranslateEndState(line, RecordEndDr);
     else if (TakePrefix(line, KeyState))
-        result = TranslateState(line);
+        record = TranslateState(line);
     else if (TakePrefix(line, KeyRunTest))
-        result = TranslateRunTest(line);
+        record = TranslateRunTest(line);
     else if (TakePrefix(line, KeySir))
-        result = TranslateScan(line, ScanIr);
+        record = TranslateScan(line, ScanIr);
     else if (TakePrefix(line, KeySdr))
-        result = TranslateScan(line, ScanDr);
+        record = TranslateScan(line, ScanDr);
     else
-        result = TranslateError;
-    if (result)
-        record = *result;
+        record = TranslateError;
 }
 
-std::optional<std::string> SvfTranslator::TranslateScan(std::string_view rest, std::int32_t scanType)
+std::string SvfTranslator::TranslateScan(std::string_view rest, std::int32_t scanType)
 {
     if (rest.empty())
         return TranslateError;
@@ -255,7 +255,7 @@ std::optional<std::string> SvfTranslator::TranslateScan(std::string_view rest, s
         }
         StripLeft(rest);
     }
-    return std::nullopt;
+    return TranslateError;  // cut short, as a STATE statement can be
 }
 
 std::string* SvfTranslator::FieldNamedAt(std::string_view& rest)

@@ -9,7 +9,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,8 +42,8 @@ void AppendHexSum(std::string& s);
 class SvfTranslator {
 public:
     // Resets the working fields, then writes to record either the record text or
-    // TranslateError; record is left alone when the line yields nothing (a
-    // comment, TRST, or a STATE or scan statement that lacks its ";").
+    // TranslateError (also for a statement that lacks its ";"); record is left
+    // alone when the line yields nothing (a comment or TRST).
     void TranslateLine(std::string_view line, std::string& record);
 
     std::int32_t GetBitLength() const { return BitLength; }
@@ -67,8 +66,7 @@ protected:
     bool StreamPending = false;
 
 private:
-    // No value when the statement runs out before its ";".
-    std::optional<std::string> TranslateScan(std::string_view rest, std::int32_t scanType);
+    std::string TranslateScan(std::string_view rest, std::int32_t scanType);
     std::string FinishScan();
     std::string* FieldNamedAt(std::string_view& rest);
 };

@@ -174,12 +174,20 @@ void TProgJtag::WaitEndAck()
         ReportError(constante::ErrInstructionUnknown);
         break;
     case constante::ReplyRepeat:
+        // The end record arrived damaged, as any record can on a noisy line: it
+        // goes again, within the play's retransmissions.
         ClearInput();
+        if (++RetryCount <= MaxRetries) {
+            SendEndRecord();
+            break;
+        }
         SpeedUp();
         ReportError(constante::ErrTooManyRetries);
         break;
     }
 }
+
+void TProgJtag::SendEndRecord() { Send(std::string(constante::EndOfFileRecord) + constante::LineEnd); }
 
 void TProgJtag::WaitFunctionAck()
 {
@@ -238,7 +246,7 @@ void TProgJtag::SendNextRecord()
         ++LineNumber;
     }
     if (record.empty()) {
-        Send(std::string(constante::EndOfFileRecord) + constante::LineEnd);
+        SendEndRecord();
         State = JtagState::WaitEndAck;
     } else if (record == TranslateError) {
         ReportError(constante::ErrEffectFileLine + LineText(LineNumber));

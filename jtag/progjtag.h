@@ -88,6 +88,7 @@ private:
 
     void OpenPlay();
     void SendNextRecord();
+    void SendEndRecord();
     void ResendRecord();
     void SendStream();
     void CheckCapture();

@@ -23,6 +23,7 @@
 #include <string_view>
 
 class QTimer;
+struct TComDriverFeed;
 
 enum tConnectionType : std::uint8_t { CON_NONE = 0, CON_RS232 = 1, CON_UDP = 2, CON_TCP = 3 };
 enum tConnectionMode : std::uint8_t { MODE_VAR = 0, MODE_RAW = 1 };
@@ -125,6 +126,10 @@ public:
     TErrorBox ShowSocketError;
 
 private:
+    // Tests and fuzzers hand bytes to the receive path as an endpoint would,
+    // without a device, a socket or an event loop.
+    friend struct TComDriverFeed;
+
     void WriteLink(std::string_view text);
     void WriteUdp(std::string_view text);
     void WriteTcp(std::string_view text);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -29,6 +30,21 @@ TEST(SettingsList, KeysIgnoreCaseAndTheFirstLineCounts)
     EXPECT_EQ(settings.Value("remote_ip"), "a=b");
     EXPECT_EQ(settings.Value("NOEQUALS"), "");
     EXPECT_EQ(settings.Value("; comment"), "");
+}
+
+// What is there but cannot be read is told from what is missing: only a missing
+// file may be written from the defaults.
+TEST(SettingsList, UnreadableIsToldFromMissing)
+{
+    TempDir dir;
+    TSettingsList settings;
+    EXPECT_FALSE(settings.Load(dir.Path() + "none.prm"));
+    EXPECT_FALSE(settings.Unreadable());
+    std::filesystem::create_directory(dir.Path() + "folder.prm");
+    EXPECT_FALSE(settings.Load(dir.Path() + "folder.prm"));
+    EXPECT_TRUE(settings.Unreadable());
+    ASSERT_TRUE(settings.Load(dir.Write("a.prm", "X=1\n")));
+    EXPECT_FALSE(settings.Unreadable());
 }
 
 TEST(SettingsList, SetValueRewritesInPlaceOrAppends)

@@ -85,18 +85,18 @@ TEST(SvfTranslator, UnsupportedOrMalformedStatementsAreErrors)
     });
 }
 
-TEST(SvfTranslator, UnterminatedStatementsAreSkipped)
+// A statement cut short by a truncated file must not be passed over as if it
+// had been played.
+TEST(SvfTranslator, UnterminatedStatementsAreRejected)
 {
     ExpectRecords({
-        {"STATE RESET IDLE", ""},
-        {"SIR 8 TDI (FE)", ""},
-        {"SDR 16 TDI (1234", ""},
-        {"SDR 16 TDI", ""},
+        {"STATE RESET IDLE", "Error"},
+        {"STATE", "Error"},
+        {"SIR 8 TDI (FE)", "Error"},
+        {"SDR 16 TDI (1234", "Error"},
+        {"SDR 16 TDI", "Error"},
+        {"SDR 32 TDI (00000000) TDO (0C0D", "Error"},
     });
-    SvfTranslator translator;
-    std::string record = "kept";
-    translator.TranslateLine("SDR 16 TDI (12", record);
-    EXPECT_EQ(record, "kept");
 }
 
 TEST(SvfTranslator, ScanLengthsAndRunCounts)

@@ -110,6 +110,22 @@ TEST_F(JtagEngine, WrongSumAsksForTheDataAgain)
     EXPECT_EQ(Errors(), V{});
 }
 
+TEST_F(JtagEngine, RecordAskedForAgainAfterItsCaptureIsCheckedAgain)
+{
+    // The card asks for the record again after its captured bits were accepted:
+    // the scan runs again, and so does the check of what it captured.
+    Play("SDR 32 TDI (00000000) TDO (12345678);",
+         {{":010020F300EC\r\n", {"7856341214" + Esc + ".", "7856341214" + Esc + "."}}, {".", {"R"}}});
+    EXPECT_EQ(host.Sent, (V{"P8", ":010020F300EC\r\n", ".", ":010020F300EC\r\n", ".", Eof}));
+    EXPECT_EQ(Errors(), V{});
+
+    Restart();
+    host.Events.clear();
+    Play("SDR 32 TDI (00000000) TDO (12345678);",
+         {{":010020F300EC\r\n", {"7856341214" + Esc + ".", "7856341315" + Esc + "."}}, {".", {"R"}}});
+    EXPECT_EQ(Errors(), V{"Error while executing Effect file line : 1"});
+}
+
 TEST_F(JtagEngine, MaskedCompare)
 {
     // The data differ from TDO only where MASK has 0 bits.
@@ -145,9 +161,17 @@ TEST_F(JtagEngine, RejectedLineStopsThePlay)
     EXPECT_EQ(Errors(), V{"Error in Effect file line : 3"});
 }
 
+// A file truncated in the middle of its last statement is not a finished play.
+TEST_F(JtagEngine, TruncatedLastStatementStopsThePlay)
+{
+    Play("STATE RESET;\nSIR 8 TDI (FE);\nSDR 32 TDI (00000000) TDO (0C0D");
+    EXPECT_EQ(host.Sent, (V{"P8", ":0100000500FA\r\n", ":01000862FE97\r\n"}));
+    EXPECT_EQ(Errors(), V{"Error in Effect file line : 3"});
+}
+
 TEST_F(JtagEngine, CommentOnlyFileSendsTheEndAtOnce)
 {
-    Play("// a\r\n  // b\r\nSTATE RESET\r\n");
+    Play("// a\r\n  // b\r\nTRST OFF;\r\n");
     EXPECT_EQ(host.Sent, (V{"P8", Eof}));
     EXPECT_EQ(host.EventsOf("step").size(), 0u);
     EXPECT_EQ(host.EventsOf("max"), V{"3"});
@@ -176,9 +200,22 @@ TEST_F(JtagEngine, EndRecordAnswers)
 
     Restart();
     Play("STATE;", {{Eof, {"X"}}});
+    EXPECT_EQ(Errors(), (V{"Effect File Empty !!!", "Instruction unknown"}));
+}
+
+// A damaged end record is sent again like any other record, within the same
+// budget of retransmissions for the whole play.
+TEST_F(JtagEngine, DamagedEndRecordIsSentAgain)
+{
+    Play("STATE;", {{Eof, {"R", "R"}}});
+    EXPECT_EQ(Errors(), V{});
+    EXPECT_EQ(host.Sent, (V{"P8", ":00000005FB\r\n", Eof, Eof, Eof}));
+    EXPECT_FALSE(engine.IsBusy());
+
     Restart();
-    Play("STATE;", {{Eof, {"R"}}});
-    EXPECT_EQ(Errors(), (V{"Effect File Empty !!!", "Instruction unknown", "Too Many Transmission Error !!!"}));
+    Play("STATE;", {{":00000005FB\r\n", V(299, "R")}, {Eof, {"R", "R"}}});
+    EXPECT_EQ(Errors(), V{"Too Many Transmission Error !!!"});
+    EXPECT_EQ(host.Sent.back(), Eof);
 }
 
 TEST_F(JtagEngine, PlayRefusedOrFileMissing)

@@ -1,7 +1,9 @@
 #include "RunProcess.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,18 +29,24 @@ void CloseFd(int& fd)
 }  // namespace
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
-                         const std::string& input)
+                         const std::string& input, int user)
 {
     ProcessResult result;
     Pipe in, out, err;
     if (argv.empty() || !in.Open() || !out.Open() || !err.Open())
         return result;
 
+    // Looked up before the fork: the child only makes system calls.
+    const passwd* account = user >= 0 ? ::getpwuid(static_cast<uid_t>(user)) : nullptr;
+    const gid_t group = account != nullptr ? account->pw_gid : static_cast<gid_t>(user);
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(in.Read, 0);
         ::dup2(out.Write, 1);
         ::dup2(err.Write, 2);
+        if (user >= 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(group) != 0 || ::setuid(static_cast<uid_t>(user)) != 0))
+            ::_exit(127);
         std::vector<char*> args;
         for (const std::string& arg : argv)
             args.push_back(const_cast<char*>(arg.c_str()));

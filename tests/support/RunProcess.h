@@ -12,6 +12,8 @@ struct ProcessResult {
     std::string Err;
 };
 
+// user: when not negative, the program runs as that user and its own group
+// (which only root may ask for); it starts without supplementary groups.
 ProcessResult RunProcess(const std::vector<std::string>& argv,
                          std::chrono::milliseconds timeout = std::chrono::seconds(30),
-                         const std::string& input = {});
+                         const std::string& input = {}, int user = -1);
