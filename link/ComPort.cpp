@@ -69,8 +69,13 @@ void TComPort::Close()
 
 void TComPort::SendString(std::string_view data)
 {
-    if (Opened)
-        Serial->write(data.data(), static_cast<qint64>(data.size()));
+    if (!Opened)
+        return;
+    // QSerialPort only buffers a write until the event loop turns; the card is
+    // waiting for this line, so it goes to the device now (what the device
+    // cannot take yet still leaves with the next turn).
+    Serial->write(data.data(), static_cast<qint64>(data.size()));
+    Serial->flush();
 }
 
 void TComPort::SetBaud(std::uint32_t baud)
