@@ -65,6 +65,14 @@ UpdateFolder::UpdateFolder() : AppDir(Dir.Path() + "app/"), StatePath(Dir.Path()
     // The operator reaches the folder and writes the settings in it when the program closes.
     ::chmod(Dir.Path().c_str(), 0755);
     ::chmod(AppDir.c_str(), 0777);
+    // The operator may not reach the build folder (a clone in a private
+    // temporary folder): the program is copied beside the update.
+    if (OperatorUser() >= 0) {
+        std::error_code failed;
+        std::filesystem::copy_file(CORVANE_UPDATER, Dir.Path() + "corvane-updater", failed);
+        if (!failed)
+            Updater = Dir.Path() + "corvane-updater";
+    }
     if (Card.Start({CORVANE_CARDSIM, "--tcp", "0", "--state", StatePath}))
         CardPort = Card.ReadLine();
     Write("Updater.prm", SettingsText());
@@ -101,7 +109,7 @@ void UpdateFolder::MakeUnreadable(const std::string& name) const { ::chmod((AppD
 
 std::vector<std::string> UpdateFolder::UpdaterArguments() const
 {
-    return {CORVANE_UPDATER, "--batch", "--app-dir", AppDir, "--timeout", UpdaterSilenceSeconds};
+    return {Updater, "--batch", "--app-dir", AppDir, "--timeout", UpdaterSilenceSeconds};
 }
 
 ProcessResult UpdateFolder::Update(std::chrono::seconds deadline) const

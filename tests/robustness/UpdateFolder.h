@@ -43,6 +43,7 @@ private:
     std::vector<std::string> UpdaterArguments() const;
 
     TempDir Dir;
+    std::string Updater = CORVANE_UPDATER;
     std::string AppDir;
     std::string StatePath;
     ChildProcess Card;

@@ -1,5 +1,7 @@
 #include "ChildProcess.h"
 
+#include "RunProcess.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -31,12 +33,7 @@ bool ChildProcess::Start(const std::vector<std::string>& argv)
         ::dup2(err[1], 2);
         const int null = ::open("/dev/null", O_RDONLY);
         ::dup2(null, 0);
-        std::vector<char*> args;
-        for (const std::string& arg : argv)
-            args.push_back(const_cast<char*>(arg.c_str()));
-        args.push_back(nullptr);
-        ::execv(args[0], args.data());
-        ::_exit(127);
+        ExecChild(argv);
     }
     ::close(out[1]);
     ::close(err[1]);

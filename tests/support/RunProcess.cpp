@@ -28,6 +28,16 @@ void CloseFd(int& fd)
 
 }  // namespace
 
+void ExecChild(const std::vector<std::string>& argv)
+{
+    std::vector<char*> args;
+    for (const std::string& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    ::execv(args[0], args.data());
+    ::_exit(127);
+}
+
 ProcessResult RunProcess(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
                          const std::string& input, int user)
 {
@@ -47,12 +57,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, std::chrono::mill
         if (user >= 0 &&
             (::setgroups(0, nullptr) != 0 || ::setgid(group) != 0 || ::setuid(static_cast<uid_t>(user)) != 0))
             ::_exit(127);
-        std::vector<char*> args;
-        for (const std::string& arg : argv)
-            args.push_back(const_cast<char*>(arg.c_str()));
-        args.push_back(nullptr);
-        ::execv(args[0], args.data());
-        ::_exit(127);
+        ExecChild(argv);
     }
     CloseFd(in.Read);
     CloseFd(out.Write);

@@ -17,3 +17,7 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::vector<std::string>& argv,
                          std::chrono::milliseconds timeout = std::chrono::seconds(30),
                          const std::string& input = {}, int user = -1);
+
+// In a forked child: becomes the program argv[0] with its arguments, or exits
+// with 127 when it cannot.
+[[noreturn]] void ExecChild(const std::vector<std::string>& argv);

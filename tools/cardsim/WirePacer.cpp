@@ -65,10 +65,10 @@ void WirePacer::Arm()
     for (const Line* line : {&ToCardLine, &ToPcLine})
         if (!line->Pending.empty() && (due == 0 || line->Pending.front().DueUs < due))
             due = line->Pending.front().DueUs;
-    itimerspec spec{};
+    itimerspec expiry{};
     if (due != 0) {
-        spec.it_value.tv_sec = static_cast<time_t>(due / 1000000u);
-        spec.it_value.tv_nsec = static_cast<long>(due % 1000000u * 1000u);
+        expiry.it_value.tv_sec = static_cast<time_t>(due / 1000000u);
+        expiry.it_value.tv_nsec = static_cast<long>(due % 1000000u * 1000u);
     }
-    ::timerfd_settime(TimerFd, TFD_TIMER_ABSTIME, &spec, nullptr);
+    ::timerfd_settime(TimerFd, TFD_TIMER_ABSTIME, &expiry, nullptr);
 }
