@@ -2,6 +2,7 @@
 #include "AppBench.h"
 #include "ChildProcess.h"
 #include "RunProcess.h"
+#include "TempDir.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -19,7 +20,6 @@
 
 #include <chrono>
 
-#include <fstream>
 #include <sstream>
 
 namespace {
@@ -27,14 +27,6 @@ namespace {
 using Lines = std::vector<std::string>;
 
 const std::string Prompt = "Click on button START to begin program operation";
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 Lines SplitLines(const std::string& text)
 {

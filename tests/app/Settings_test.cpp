@@ -1,4 +1,5 @@
 #include "AppBench.h"
+#include "TempDir.h"
 
 #include <QAction>
 
@@ -8,18 +9,8 @@
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace {
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 // Opens the windows over a folder holding this settings file (none when empty),
 // closes them again and returns what they saved.

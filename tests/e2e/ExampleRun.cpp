@@ -1,4 +1,5 @@
 #include "ExampleRun.h"
+#include "TempDir.h"
 
 #include <QByteArray>
 #include <QJsonDocument>
@@ -10,7 +11,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 namespace {
@@ -42,14 +42,6 @@ std::string SettingsFor(Link link, const std::string& cardAddress)
     case Link::Tcp: return "CON_TYPE=TCP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=" + cardAddress + "\n";
     }
     return {};
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
 }
 
 }  // namespace

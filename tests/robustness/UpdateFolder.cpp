@@ -8,8 +8,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -92,10 +90,7 @@ std::string UpdateFolder::Write(const std::string& name, const std::string& cont
 
 std::string UpdateFolder::Read(const std::string& name) const
 {
-    std::ifstream file(AppDir + name, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return ReadFile(AppDir + name);
 }
 
 void UpdateFolder::MakeFolder(const std::string& name) const

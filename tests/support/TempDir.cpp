@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 TempDir::TempDir()
@@ -25,4 +26,12 @@ std::string TempDir::Write(std::string_view name, std::string_view content) cons
     std::filesystem::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary).write(content.data(), static_cast<std::streamsize>(content.size()));
     return path.string();
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
 }

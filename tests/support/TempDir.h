@@ -19,3 +19,6 @@ public:
 private:
     std::string Dir;
 };
+
+// The whole file as bytes; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
