@@ -1,9 +1,11 @@
 #include "InstCourante.h"
 
+#include "StateName.h"
 #include "constante.h"
 #include "hex.h"
 #include "textutil.h"
 
+#include <ostream>
 #include <string>
 
 using namespace constante;
@@ -25,81 +27,81 @@ bool ParseMilliseconds(std::string_view text, std::int32_t& milliseconds)
 void TInstCrt::ReportError(std::string_view msg)
 {
     ClearBusy();
-    State = Halted;
+    State = InstState::Halted;
     TGestionnaire::ReportError(msg);
 }
 
 void TInstCrt::Reset()
 {
     TGestionnaire::Reset();
-    State = Idle;
+    State = InstState::Idle;
 }
 
 void TInstCrt::Step()
 {
+    using S = InstState;
     switch (State) {
-    case 0: TakeLine(); break;
-    case 1: ShowPrompt(); break;
-    case 2: StartWait(); break;
-    case 3: ContinueWait(); break;
-    case 4:
+    case S::Idle: TakeLine(); break;
+    case S::ShowPrompt: ShowPrompt(); break;
+    case S::StartWait: StartWait(); break;
+    case S::Waiting: ContinueWait(); break;
+    case S::SendReset:
         Info(InfoReset);
         Send(CmdReset);
-        State = 5;
+        State = S::AwaitResetAcknowledgement;
         break;
-    case 5: AwaitAcknowledgement(ReplyUnknown, ErrInstructionUnknown, Finished); break;
-    case 6:
+    case S::AwaitResetAcknowledgement: AwaitAcknowledgement(ReplyUnknown, ErrInstructionUnknown, S::Done); break;
+    case S::SendNp:
         Send(CmdNp);
-        State = 7;
+        State = S::AwaitNpAcknowledgement;
         break;
-    case 7: AwaitAcknowledgement(ReplyUnknown, ErrInstructionUnknown, Finished); break;
-    case 8: Done(); break;
-    case 9: break;  // halted after an error until Reset
-    case 10:
+    case S::AwaitNpAcknowledgement: AwaitAcknowledgement(ReplyUnknown, ErrInstructionUnknown, S::Done); break;
+    case S::Done: Done(); break;
+    case S::Halted: break;  // until Reset
+    case S::SendFinish:
         Send(CmdFinish);
-        State = 11;
+        State = S::AwaitFinishAcknowledgement;
         break;
-    case 11: AwaitAcknowledgement(ReplyUnknown, ErrInstructionUnknown, Finished); break;
-    case 12: SendVersionComponent(); break;
-    case 13:
+    case S::AwaitFinishAcknowledgement: AwaitAcknowledgement(ReplyUnknown, ErrInstructionUnknown, S::Done); break;
+    case S::SendVersionComponent: SendVersionComponent(); break;
+    case S::AwaitVersionComponentAcknowledgement:
         if (Acknowledged(ReplyUnknown, ErrInstructionUnknown))
             SendVersionText();
         break;
-    case 14: StepOnAcknowledgement(ReplyFailed, ErrWritingVersion); break;
-    case 15: SendTestComponent(); break;
-    case 16:
+    case S::AwaitVersionTextAcknowledgement: StepOnAcknowledgement(ReplyFailed, ErrWritingVersion); break;
+    case S::SendTestComponent: SendTestComponent(); break;
+    case S::AwaitTestComponentAcknowledgement:
         if (Acknowledged(ReplyUnknown, ErrInstructionUnknown))
             StartVersionComparison();
         break;
-    case 17: CompareVersion(); break;
-    case 18:
+    case S::CompareVersion: CompareVersion(); break;
+    case S::SendUserVersion:
         Send(CmdUserVersion);
-        State = 19;
+        State = S::AwaitUserVersionAcknowledgement;
         break;
-    case 19:
+    case S::AwaitUserVersionAcknowledgement:
         if (Acknowledged(ReplyUnknown, ErrInstructionUnknown))
             SendUserVersionText();
         break;
-    case 20: StepOnAcknowledgement(ReplyFailed, ErrWritingVersion); break;
-    case 21:
+    case S::AwaitUserVersionTextAcknowledgement: StepOnAcknowledgement(ReplyFailed, ErrWritingVersion); break;
+    case S::SendStart:
         Info(InfoStarting);
         Send(CmdFy);
-        State = 22;
+        State = S::AwaitStartAcknowledgement;
         break;
-    case 22: AwaitAcknowledgement(ReplyUnknown, ErrInstructionUnknown, Finished); break;
-    case 23: SendPing(); break;
-    case 24: AwaitPingReply(); break;
-    case 25:
+    case S::AwaitStartAcknowledgement: AwaitAcknowledgement(ReplyUnknown, ErrInstructionUnknown, S::Done); break;
+    case S::SendPing: SendPing(); break;
+    case S::AwaitPingReply: AwaitPingReply(); break;
+    case S::SendOption:
         SetMaxProgress(TwoCommandProgress);
         Send(CmdOption);
-        State = 26;
+        State = S::AwaitOptionAcknowledgement;
         break;
-    case 26:
+    case S::AwaitOptionAcknowledgement:
         if (Acknowledged(ReplyUnknown, ErrInstructionUnknown))
             SendOptionText();
         break;
-    case 27: StepOnAcknowledgement(ReplyFailed, ErrWritingVersion); break;
-    default: break;
+    case S::AwaitOptionTextAcknowledgement: StepOnAcknowledgement(ReplyFailed, ErrWritingVersion); break;
     }
 }
 
@@ -111,14 +113,21 @@ void TInstCrt::TakeLine()
     struct Keyword {
         const char* Text;
         bool RemovedAtOnce;  // the keyword and the blanks behind it leave the line now
-        std::uint8_t FirstState;
+        InstState FirstState;
     };
     // Tested in this order; the first prefix that matches wins.
     static constexpr Keyword Keywords[] = {
-        {KeywordPrompt, false, 1},  {KeywordWait, false, 2},    {CmdReset, false, 4},
-        {CmdNp, false, 6},          {CmdFinish, false, 10},     {CmdVersionWrite, true, 12},
-        {CmdVersionTest, true, 15}, {CmdUserVersion, true, 18}, {CmdFy, true, 21},
-        {CmdPing, true, 23},        {CmdOption, true, 25},
+        {KeywordPrompt, false, InstState::ShowPrompt},
+        {KeywordWait, false, InstState::StartWait},
+        {CmdReset, false, InstState::SendReset},
+        {CmdNp, false, InstState::SendNp},
+        {CmdFinish, false, InstState::SendFinish},
+        {CmdVersionWrite, true, InstState::SendVersionComponent},
+        {CmdVersionTest, true, InstState::SendTestComponent},
+        {CmdUserVersion, true, InstState::SendUserVersion},
+        {CmdFy, true, InstState::SendStart},
+        {CmdPing, true, InstState::SendPing},
+        {CmdOption, true, InstState::SendOption},
     };
     for (const Keyword& keyword : Keywords) {
         const std::string_view text = keyword.Text;
@@ -148,7 +157,7 @@ bool TInstCrt::Acknowledged(char refusal, std::string_view message)
     return false;
 }
 
-void TInstCrt::AwaitAcknowledgement(char refusal, std::string_view message, std::uint8_t next)
+void TInstCrt::AwaitAcknowledgement(char refusal, std::string_view message, InstState next)
 {
     if (Acknowledged(refusal, message))
         State = next;
@@ -159,12 +168,12 @@ void TInstCrt::StepOnAcknowledgement(char refusal, std::string_view message)
     if (!Acknowledged(refusal, message))
         return;
     StepProgress();
-    State = Finished;
+    State = InstState::Done;
 }
 
 void TInstCrt::Done()
 {
-    State = Idle;
+    State = InstState::Idle;
     ClearBusy();
 }
 
@@ -172,7 +181,7 @@ void TInstCrt::ShowPrompt()
 {
     CommandLine = Trim(std::string_view(CommandLine).substr(std::string_view(KeywordPrompt).size()));
     Info(CommandLine);
-    State = Finished;
+    State = InstState::Done;
 }
 
 void TInstCrt::StartWait()
@@ -183,14 +192,14 @@ void TInstCrt::StartWait()
         return;
     }
     WaitStart = TickCount();
-    State = 3;
+    State = InstState::Waiting;
 }
 
 void TInstCrt::ContinueWait()
 {
     const std::uint32_t elapsed = TickCount() - WaitStart;
     if (elapsed > static_cast<std::uint32_t>(WaitDuration))
-        State = Finished;
+        State = InstState::Done;
 }
 
 bool TInstCrt::HasNumberCharacter(std::string_view missingMessage)
@@ -211,7 +220,7 @@ void TInstCrt::SendVersionComponent()
     if (!HasNumberCharacter(ErrMissingComponentNumber))
         return;
     Send(CmdVersionWrite + CommandLine.substr(0, 1));
-    State = 13;
+    State = InstState::AwaitVersionComponentAcknowledgement;
 }
 
 void TInstCrt::SendVersionText()
@@ -220,7 +229,7 @@ void TInstCrt::SendVersionText()
     SetMaxProgress(TwoCommandProgress);
     StepProgress();
     Send(CommandLine);
-    State = 14;
+    State = InstState::AwaitVersionTextAcknowledgement;
 }
 
 void TInstCrt::SendTestComponent()
@@ -229,7 +238,7 @@ void TInstCrt::SendTestComponent()
         return;
     Component = static_cast<std::int32_t>(HexValue(CommandLine.front()));
     Send(CmdVersionTest + CommandLine.substr(0, 1));
-    State = 16;
+    State = InstState::AwaitTestComponentAcknowledgement;
 }
 
 void TInstCrt::StartVersionComparison()
@@ -237,14 +246,14 @@ void TInstCrt::StartVersionComparison()
     DropNumberCharacter();
     SetMaxProgress(TwoCommandProgress);
     StepProgress();
-    State = 17;
+    State = InstState::CompareVersion;
 }
 
 void TInstCrt::CompareVersion()
 {
     PollInput();
     if (InBuffer.find(ReplyAccepted) == VersionReplyLength) {
-        State = Finished;
+        State = InstState::Done;
         if (InBuffer.compare(0, VersionReplyLength, CommandLine) == 0 && OnVersionSame)
             OnVersionSame(*this, Component);
         ClearInput();
@@ -261,7 +270,7 @@ void TInstCrt::SendUserVersionText()
     SetMaxProgress(TwoCommandProgress);
     StepProgress();
     Send(CommandLine);
-    State = 20;
+    State = InstState::AwaitUserVersionTextAcknowledgement;
 }
 
 void TInstCrt::SendOptionText()
@@ -269,7 +278,7 @@ void TInstCrt::SendOptionText()
     CommandLine = Trim(CommandLine);
     StepProgress();
     Send(CommandLine);
-    State = 27;
+    State = InstState::AwaitOptionTextAcknowledgement;
 }
 
 void TInstCrt::SendPing()
@@ -285,7 +294,7 @@ void TInstCrt::SendPing()
     Info(InfoPingCard + std::string(1, digit));
     Send(CmdPing + std::string(1, digit));
     DropNumberCharacter();
-    State = 24;
+    State = InstState::AwaitPingReply;
 }
 
 void TInstCrt::AwaitPingReply()
@@ -297,14 +306,52 @@ void TInstCrt::AwaitPingReply()
     if (reply == ReplyAccepted) {
         ConsumeInput(InBuffer.substr(0, 1));
         Info(InfoPingOk);
-        State = Finished;
+        State = InstState::Done;
         if (OnCardReady)
             OnCardReady(*this, Card);
     } else if (reply == ReplyFailed || reply == ReplyUnknown) {
         ConsumeInput(InBuffer.substr(0, 1));
         Info(InfoPingError);
-        State = Finished;
+        State = InstState::Done;
         if (OnCardError)
             OnCardError(*this, Card);
     }
 }
+
+std::string StateName(TInstCrt::InstState state)
+{
+    using S = TInstCrt::InstState;
+    switch (state) {
+    case S::Idle: return "Idle";
+    case S::ShowPrompt: return "ShowPrompt";
+    case S::StartWait: return "StartWait";
+    case S::Waiting: return "Waiting";
+    case S::SendReset: return "SendReset";
+    case S::AwaitResetAcknowledgement: return "AwaitResetAcknowledgement";
+    case S::SendNp: return "SendNp";
+    case S::AwaitNpAcknowledgement: return "AwaitNpAcknowledgement";
+    case S::Done: return "Done";
+    case S::Halted: return "Halted";
+    case S::SendFinish: return "SendFinish";
+    case S::AwaitFinishAcknowledgement: return "AwaitFinishAcknowledgement";
+    case S::SendVersionComponent: return "SendVersionComponent";
+    case S::AwaitVersionComponentAcknowledgement: return "AwaitVersionComponentAcknowledgement";
+    case S::AwaitVersionTextAcknowledgement: return "AwaitVersionTextAcknowledgement";
+    case S::SendTestComponent: return "SendTestComponent";
+    case S::AwaitTestComponentAcknowledgement: return "AwaitTestComponentAcknowledgement";
+    case S::CompareVersion: return "CompareVersion";
+    case S::SendUserVersion: return "SendUserVersion";
+    case S::AwaitUserVersionAcknowledgement: return "AwaitUserVersionAcknowledgement";
+    case S::AwaitUserVersionTextAcknowledgement: return "AwaitUserVersionTextAcknowledgement";
+    case S::SendStart: return "SendStart";
+    case S::AwaitStartAcknowledgement: return "AwaitStartAcknowledgement";
+    case S::SendPing: return "SendPing";
+    case S::AwaitPingReply: return "AwaitPingReply";
+    case S::SendOption: return "SendOption";
+    case S::AwaitOptionAcknowledgement: return "AwaitOptionAcknowledgement";
+    case S::AwaitOptionTextAcknowledgement: return "AwaitOptionTextAcknowledgement";
+    }
+    return UnnamedState(static_cast<std::uint8_t>(state));
+}
+
+std::ostream& operator<<(std::ostream& out, TInstCrt::InstState state) { return out << StateName(state); }

@@ -11,6 +11,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
+#include <string>
 
 // The card holds the version that the script names for the component.
 using TVersionNotifyEvent = std::function<void(TGestionnaire& Sender, std::int32_t component)>;
@@ -21,11 +23,47 @@ using TCardReadyNotifyEvent = std::function<void(TGestionnaire& Sender, std::int
 
 class TInstCrt : public TGestionnaire {
 public:
+    enum class InstState : std::uint8_t {
+        Idle = 0,
+        ShowPrompt = 1,
+        StartWait = 2,
+        Waiting = 3,
+        SendReset = 4,
+        AwaitResetAcknowledgement = 5,
+        SendNp = 6,
+        AwaitNpAcknowledgement = 7,
+        Done = 8,
+        Halted = 9,
+        SendFinish = 10,
+        AwaitFinishAcknowledgement = 11,
+        // "V": the component, then the version text written to it.
+        SendVersionComponent = 12,
+        AwaitVersionComponentAcknowledgement = 13,
+        AwaitVersionTextAcknowledgement = 14,
+        // "T": the component, then the card's version compared with the line's.
+        SendTestComponent = 15,
+        AwaitTestComponentAcknowledgement = 16,
+        CompareVersion = 17,
+        // "UV": the command, then the version text.
+        SendUserVersion = 18,
+        AwaitUserVersionAcknowledgement = 19,
+        AwaitUserVersionTextAcknowledgement = 20,
+        // "FY": the start marker of an update.
+        SendStart = 21,
+        AwaitStartAcknowledgement = 22,
+        SendPing = 23,
+        AwaitPingReply = 24,
+        // "OP": the command, then the option code.
+        SendOption = 25,
+        AwaitOptionAcknowledgement = 26,
+        AwaitOptionTextAcknowledgement = 27,
+    };
+
     void ReportError(std::string_view msg) override;
     void Reset() override;
     void Step();
 
-    std::uint8_t GetState() const { return State; }
+    InstState GetState() const { return State; }
 
     TVersionNotifyEvent OnVersionSame;
     TCardErrorNotifyEvent OnCardError;
@@ -39,7 +77,7 @@ private:
     // One poll for the card's "."; true when it came and was consumed. The
     // refusal letter, when it comes instead, is consumed and reported.
     bool Acknowledged(char refusal, std::string_view message);
-    void AwaitAcknowledgement(char refusal, std::string_view message, std::uint8_t next);
+    void AwaitAcknowledgement(char refusal, std::string_view message, InstState next);
     // The last acknowledgement of a two-command exchange.
     void StepOnAcknowledgement(char refusal, std::string_view message);
     void Done();
@@ -62,15 +100,15 @@ private:
     void SendPing();
     void AwaitPingReply();
 
-    static constexpr std::uint8_t Idle = 0;
-    static constexpr std::uint8_t Finished = 8;
-    static constexpr std::uint8_t Halted = 9;
     // Version and option exchanges: the first command, then the data text.
     static constexpr std::int32_t TwoCommandProgress = 2;
 
-    std::uint8_t State = Idle;
+    InstState State = InstState::Idle;
     std::int32_t WaitDuration = 0;
     std::uint32_t WaitStart = 0;
     std::int32_t Component = 0;
     std::int32_t Card = 0;
 };
+
+std::string StateName(TInstCrt::InstState state);
+std::ostream& operator<<(std::ostream& out, TInstCrt::InstState state);

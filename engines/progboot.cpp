@@ -1,5 +1,6 @@
 #include "progboot.h"
 
+#include "StateName.h"
 #include "TextLineReader.h"
 #include "constante.h"
 #include "hex.h"
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <ostream>
 #include <utility>
 
 using namespace constante;
@@ -15,7 +17,7 @@ void TProgBoot::ReportError(std::string_view msg)
 {
     Lines.clear();
     ClearBusy();
-    State = Halted;
+    State = BootState::Halted;
     TGestionnaire::ReportError(msg);
 }
 
@@ -23,33 +25,32 @@ void TProgBoot::Reset()
 {
     Lines.clear();
     TGestionnaire::Reset();
-    State = Idle;
+    State = BootState::Idle;
 }
 
 void TProgBoot::Step()
 {
     switch (State) {
-    case 0: TakeLine(); break;
-    case 1: StartUpload(); break;
-    case 2: AwaitEraseStart(); break;
-    case 4:
+    case BootState::Idle: TakeLine(); break;
+    case BootState::StartUpload: StartUpload(); break;
+    case BootState::AwaitEraseStart: AwaitEraseStart(); break;
+    case BootState::SendSyncProbe:
         Send(CmdSyncProbe);
-        State = 5;
+        State = BootState::AwaitBootLoader;
         break;
-    case 5: AwaitBootLoader(); break;
-    case 6: SendDeviceType(); break;
-    case 7: AwaitDeviceType(); break;
-    case 8: ReadIdentification(); break;
-    case 9: break;  // halted after an error until Reset
-    case 10: AwaitEraseEnd(); break;
-    case 11:
+    case BootState::AwaitBootLoader: AwaitBootLoader(); break;
+    case BootState::SendDeviceType: SendDeviceType(); break;
+    case BootState::AwaitDeviceType: AwaitDeviceType(); break;
+    case BootState::ReadIdentification: ReadIdentification(); break;
+    case BootState::Halted: break;  // until Reset
+    case BootState::AwaitEraseEnd: AwaitEraseEnd(); break;
+    case BootState::UploadLines:
         if (LineAcknowledged())
-            State = 12;
+            State = BootState::SendChecksumRecord;
         break;
-    case 12: SendChecksumRecord(); break;
-    case 13: AwaitChecksumAcknowledgement(); break;
-    case 14: Done(); break;
-    default: break;
+    case BootState::SendChecksumRecord: SendChecksumRecord(); break;
+    case BootState::AwaitChecksumAcknowledgement: AwaitChecksumAcknowledgement(); break;
+    case BootState::Done: Done(); break;
     }
 }
 
@@ -59,7 +60,7 @@ void TProgBoot::TakeLine()
         return;
     if (StartsWith(CommandLine, LineSync)) {
         DeviceTypeIndex = 0;
-        State = 4;
+        State = BootState::SendSyncProbe;
         SetBusy();
         return;
     }
@@ -70,7 +71,7 @@ void TProgBoot::TakeLine()
     if (!StartsWith(rest, BootUploadLetter))
         return;
     CommandLine = std::move(rest);
-    State = 1;
+    State = BootState::StartUpload;
     SetBusy();
 }
 
@@ -80,7 +81,7 @@ void TProgBoot::AwaitBootLoader()
 {
     PollInput();
     if (InBuffer.empty()) {
-        State = 4;  // probe again on the next step
+        State = BootState::SendSyncProbe;  // probe again on the next step
         return;
     }
     // Whatever the card sent before it was ready is noise; a "." anywhere means ready.
@@ -89,7 +90,7 @@ void TProgBoot::AwaitBootLoader()
         ConsumeReply();
         if (c == ReplyAccepted) {
             Info(InfoVerifyDeviceType);
-            State = 6;
+            State = BootState::SendDeviceType;
         }
     }
 }
@@ -97,7 +98,7 @@ void TProgBoot::AwaitBootLoader()
 void TProgBoot::SendDeviceType()
 {
     Send(std::to_string(DeviceTypeCodes[DeviceTypeIndex]));
-    State = 7;
+    State = BootState::AwaitDeviceType;
 }
 
 void TProgBoot::AwaitDeviceType()
@@ -105,13 +106,13 @@ void TProgBoot::AwaitDeviceType()
     switch (PollReply()) {
     case ReplyAccepted:
         ConsumeReply();
-        State = 8;
+        State = BootState::ReadIdentification;
         break;
     case ReplyFailed:
         ConsumeReply();
         if (DeviceTypeIndex + 1u < std::size(DeviceTypeCodes)) {
             ++DeviceTypeIndex;
-            State = 6;
+            State = BootState::SendDeviceType;
         } else {
             ReportError(ErrBadDeviceType);
         }
@@ -132,7 +133,7 @@ void TProgBoot::ReadIdentification()
     Info(FormatText(InfoDeviceIdFormat, deviceId));
     SetDeviceID(HexToWord(deviceId));
     ClearInput();
-    State = 14;
+    State = BootState::Done;
 }
 
 // ---- Upload -------------------------------------------------------------------------
@@ -150,7 +151,7 @@ void TProgBoot::StartUpload()
     // The erase, then one acknowledgement per transmission: line 0 goes out twice.
     SetMaxProgress(static_cast<std::int32_t>(Lines.size()) + 2);
     Send(CmdBootUpload);
-    State = 2;
+    State = BootState::AwaitEraseStart;
 }
 
 void TProgBoot::AwaitEraseStart()
@@ -159,7 +160,7 @@ void TProgBoot::AwaitEraseStart()
     case ReplyAccepted:
         ConsumeReply();
         Info(InfoEraseExtendedBoot);
-        State = 10;
+        State = BootState::AwaitEraseEnd;
         break;
     case ReplyUnknown:
         ConsumeReply();
@@ -182,7 +183,7 @@ void TProgBoot::AwaitEraseEnd()
         }
         Info(InfoUploadExtendedBoot);
         SendLine(0);
-        State = 11;
+        State = BootState::UploadLines;
         break;
     case ReplyFailed:
         ConsumeReply();
@@ -199,14 +200,14 @@ void TProgBoot::SendChecksumRecord()
                                 ? WordToHex(HexImageChecksum(Lines, ExtendedBootFirst, ExtendedBootLast))
                                 : ChecksumText;
     Send(BuildHexRecord(HexRecordChecksum, ChecksumRecordAddress, sum) + LineEnd);
-    State = 13;
+    State = BootState::AwaitChecksumAcknowledgement;
 }
 
 void TProgBoot::AwaitChecksumAcknowledgement()
 {
     switch (ChecksumAnswer()) {
-    case Answer::Accepted: State = 14; break;
-    case Answer::SendAgain: State = 12; break;  // the record is built and sent again
+    case Answer::Accepted: State = BootState::Done; break;
+    case Answer::SendAgain: State = BootState::SendChecksumRecord; break;  // the record is built and sent again
     case Answer::Waiting: break;
     }
 }
@@ -214,6 +215,30 @@ void TProgBoot::AwaitChecksumAcknowledgement()
 void TProgBoot::Done()
 {
     Lines.clear();
-    State = Idle;
+    State = BootState::Idle;
     ClearBusy();
 }
+
+std::string StateName(TProgBoot::BootState state)
+{
+    using S = TProgBoot::BootState;
+    switch (state) {
+    case S::Idle: return "Idle";
+    case S::StartUpload: return "StartUpload";
+    case S::AwaitEraseStart: return "AwaitEraseStart";
+    case S::SendSyncProbe: return "SendSyncProbe";
+    case S::AwaitBootLoader: return "AwaitBootLoader";
+    case S::SendDeviceType: return "SendDeviceType";
+    case S::AwaitDeviceType: return "AwaitDeviceType";
+    case S::ReadIdentification: return "ReadIdentification";
+    case S::Halted: return "Halted";
+    case S::AwaitEraseEnd: return "AwaitEraseEnd";
+    case S::UploadLines: return "UploadLines";
+    case S::SendChecksumRecord: return "SendChecksumRecord";
+    case S::AwaitChecksumAcknowledgement: return "AwaitChecksumAcknowledgement";
+    case S::Done: return "Done";
+    }
+    return UnnamedState(static_cast<std::uint8_t>(state));
+}
+
+std::ostream& operator<<(std::ostream& out, TProgBoot::BootState state) { return out << StateName(state); }

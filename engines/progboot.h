@@ -10,16 +10,36 @@
 #include "HexUploader.h"
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
 class TProgBoot : public THexUploader {
 public:
+    enum class BootState : std::uint8_t {
+        Idle = 0,
+        // "PB": load the file, then ask for the erase.
+        StartUpload = 1,
+        AwaitEraseStart = 2,
+        // "SYN": probe until the boot loader answers, then offer the device types.
+        SendSyncProbe = 4,
+        AwaitBootLoader = 5,
+        SendDeviceType = 6,
+        AwaitDeviceType = 7,
+        ReadIdentification = 8,
+        Halted = 9,
+        AwaitEraseEnd = 10,
+        UploadLines = 11,
+        SendChecksumRecord = 12,
+        AwaitChecksumAcknowledgement = 13,
+        Done = 14,
+    };
+
     void ReportError(std::string_view msg) override;
     void Reset() override;
     void Step();
 
-    std::uint8_t GetState() const { return State; }
+    BootState GetState() const { return State; }
 
 private:
     void TakeLine();
@@ -36,10 +56,10 @@ private:
     void AwaitChecksumAcknowledgement();
     void Done();
 
-    static constexpr std::uint8_t Idle = 0;
-    static constexpr std::uint8_t Halted = 9;
-
-    std::uint8_t State = Idle;
+    BootState State = BootState::Idle;
     std::string ChecksumText;
     std::uint16_t DeviceTypeIndex = 0;
 };
+
+std::string StateName(TProgBoot::BootState state);
+std::ostream& operator<<(std::ostream& out, TProgBoot::BootState state);

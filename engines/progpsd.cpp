@@ -1,11 +1,13 @@
 #include "progpsd.h"
 
+#include "StateName.h"
 #include "TextLineReader.h"
 #include "constante.h"
 #include "hex.h"
 #include "textutil.h"
 
 #include <algorithm>
+#include <ostream>
 #include <utility>
 
 using namespace constante;
@@ -14,7 +16,7 @@ void TProgPsd::ReportError(std::string_view msg)
 {
     Lines.clear();
     ClearBusy();
-    State = Halted;
+    State = PsdState::Halted;
     TGestionnaire::ReportError(msg);
 }
 
@@ -22,50 +24,49 @@ void TProgPsd::Reset()
 {
     Lines.clear();
     TGestionnaire::Reset();
-    State = Idle;
+    State = PsdState::Idle;
 }
 
 void TProgPsd::Step()
 {
     switch (State) {
-    case 0: TakeLine(); break;
-    case 1: StartUpload(); break;
-    case 2:
+    case PsdState::Idle: TakeLine(); break;
+    case PsdState::StartUpload: StartUpload(); break;
+    case PsdState::AwaitEraseStart:
         if (InstructionAccepted()) {
             Info(WithBankDigit(InfoEraseBank));
-            State = 3;
+            State = PsdState::AwaitEraseEnd;
         }
         break;
-    case 3: AwaitEraseEnd(); break;
-    case 4:
-    case 5: break;  // halted after an error until Reset
-    case 6:
+    case PsdState::AwaitEraseEnd: AwaitEraseEnd(); break;
+    case PsdState::Halted:
+    case PsdState::Stopped: break;  // until Reset
+    case PsdState::UploadLines:
         if (LineAcknowledged())
-            State = 7;
+            State = PsdState::SendChecksumRecord;
         break;
-    case 7: SendChecksumRecord(); break;
-    case 8: AwaitChecksumAcknowledgement(); break;
-    case 9:
+    case PsdState::SendChecksumRecord: SendChecksumRecord(); break;
+    case PsdState::AwaitChecksumAcknowledgement: AwaitChecksumAcknowledgement(); break;
+    case PsdState::SendIdentify:
         Send(WithBankDigit(CmdIdentify));
-        State = 10;
+        State = PsdState::AwaitIdentifyAcknowledgement;
         break;
-    case 10:
+    case PsdState::AwaitIdentifyAcknowledgement:
         if (InstructionAccepted()) {
             Info(InfoExtractMcuId);
-            State = 11;
+            State = PsdState::ReadMcuId;
         }
         break;
-    case 11: ReadMcuId(); break;
-    case 12:
+    case PsdState::ReadMcuId: ReadMcuId(); break;
+    case PsdState::SendFunction:
         Send(WithBankDigit(CmdFunction));
-        State = 13;
+        State = PsdState::AwaitFunctionAcknowledgement;
         break;
-    case 13:
+    case PsdState::AwaitFunctionAcknowledgement:
         if (InstructionAccepted())
-            State = Finished;
+            State = PsdState::Done;
         break;
-    case 14: Done(); break;
-    default: break;
+    case PsdState::Done: Done(); break;
     }
 }
 
@@ -76,10 +77,12 @@ void TProgPsd::TakeLine()
 
     struct Keyword {
         const char* Letter;
-        std::uint8_t FirstState;
+        PsdState FirstState;
     };
     // Tested in this order; the first letter that matches decides.
-    static constexpr Keyword Keywords[] = {{CmdProgram, 1}, {CmdIdentify, 9}, {CmdFunction, 12}};
+    static constexpr Keyword Keywords[] = {{CmdProgram, PsdState::StartUpload},
+                                           {CmdIdentify, PsdState::SendIdentify},
+                                           {CmdFunction, PsdState::SendFunction}};
     for (const Keyword& keyword : Keywords) {
         const std::string_view letter = keyword.Letter;
         if (!StartsWith(CommandLine, letter))
@@ -122,7 +125,7 @@ void TProgPsd::StartUpload()
     // Both refusals come before anything is sent, so the card is left untouched.
     if (!UpdateAllowed) {
         ReportError(ErrUpdateNotAllowed);
-        State = Finished;
+        State = PsdState::Done;
         return;
     }
     CommandLine = Trim(std::string_view(CommandLine).substr(1));
@@ -132,7 +135,7 @@ void TProgPsd::StartUpload()
         return;
     }
     Send(WithBankDigit(CmdProgram));
-    State = 2;
+    State = PsdState::AwaitEraseStart;
 }
 
 void TProgPsd::AwaitEraseEnd()
@@ -149,7 +152,7 @@ void TProgPsd::AwaitEraseEnd()
         }
         Info(WithBankDigit(InfoUploadBank));
         SendLine(0);
-        State = 6;
+        State = PsdState::UploadLines;
         break;
     case ReplyFailed:
         ConsumeReply();
@@ -166,7 +169,7 @@ void TProgPsd::SendChecksumRecord()
     const std::uint16_t sum = Bank == 0 ? HexImageChecksum(Lines, LowBankFirst, LowBankLast)
                                         : HexImageChecksum(Lines, HighBankFirst, HighBankLast);
     Send(BuildHexRecord(HexRecordChecksum, ChecksumRecordAddress, WordToHex(sum)) + LineEnd);
-    State = 8;
+    State = PsdState::AwaitChecksumAcknowledgement;
 }
 
 void TProgPsd::AwaitChecksumAcknowledgement()
@@ -174,9 +177,9 @@ void TProgPsd::AwaitChecksumAcknowledgement()
     switch (ChecksumAnswer()) {
     case Answer::Accepted:
         ClearInput();  // whatever else is pending goes with the acknowledgement
-        State = Finished;
+        State = PsdState::Done;
         break;
-    case Answer::SendAgain: State = 7; break;  // the record is built and sent again
+    case Answer::SendAgain: State = PsdState::SendChecksumRecord; break;  // the record is built and sent again
     case Answer::Waiting: break;
     }
 }
@@ -190,12 +193,37 @@ void TProgPsd::ReadMcuId()
         return;
     Info(InfoIdNumber + InBuffer.substr(0, McuIdReplyLength));
     ClearInput();
-    State = Finished;
+    State = PsdState::Done;
 }
 
 void TProgPsd::Done()
 {
     Lines.clear();
-    State = Idle;
+    State = PsdState::Idle;
     ClearBusy();
 }
+
+std::string StateName(TProgPsd::PsdState state)
+{
+    using S = TProgPsd::PsdState;
+    switch (state) {
+    case S::Idle: return "Idle";
+    case S::StartUpload: return "StartUpload";
+    case S::AwaitEraseStart: return "AwaitEraseStart";
+    case S::AwaitEraseEnd: return "AwaitEraseEnd";
+    case S::Halted: return "Halted";
+    case S::Stopped: return "Stopped";
+    case S::UploadLines: return "UploadLines";
+    case S::SendChecksumRecord: return "SendChecksumRecord";
+    case S::AwaitChecksumAcknowledgement: return "AwaitChecksumAcknowledgement";
+    case S::SendIdentify: return "SendIdentify";
+    case S::AwaitIdentifyAcknowledgement: return "AwaitIdentifyAcknowledgement";
+    case S::ReadMcuId: return "ReadMcuId";
+    case S::SendFunction: return "SendFunction";
+    case S::AwaitFunctionAcknowledgement: return "AwaitFunctionAcknowledgement";
+    case S::Done: return "Done";
+    }
+    return UnnamedState(static_cast<std::uint8_t>(state));
+}
+
+std::ostream& operator<<(std::ostream& out, TProgPsd::PsdState state) { return out << StateName(state); }

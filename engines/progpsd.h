@@ -10,16 +10,39 @@
 #include "HexUploader.h"
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
 class TProgPsd : public THexUploader {
 public:
+    enum class PsdState : std::uint8_t {
+        Idle = 0,
+        // "P": check the permission, load the file, ask for the erase.
+        StartUpload = 1,
+        AwaitEraseStart = 2,
+        AwaitEraseEnd = 3,
+        Halted = 4,
+        // A second halt state that no operation enters; its Step does nothing either.
+        Stopped = 5,
+        UploadLines = 6,
+        SendChecksumRecord = 7,
+        AwaitChecksumAcknowledgement = 8,
+        // "D": the microcontroller identifier.
+        SendIdentify = 9,
+        AwaitIdentifyAcknowledgement = 10,
+        ReadMcuId = 11,
+        // "F": the bank command that is only acknowledged.
+        SendFunction = 12,
+        AwaitFunctionAcknowledgement = 13,
+        Done = 14,
+    };
+
     void ReportError(std::string_view msg) override;
     void Reset() override;
     void Step();
 
-    std::uint8_t GetState() const { return State; }
+    PsdState GetState() const { return State; }
 
 private:
     void TakeLine();
@@ -35,10 +58,9 @@ private:
     void ReadMcuId();
     void Done();
 
-    static constexpr std::uint8_t Idle = 0;
-    static constexpr std::uint8_t Halted = 4;
-    static constexpr std::uint8_t Finished = 14;
-
-    std::uint8_t State = Idle;
+    PsdState State = PsdState::Idle;
     std::int32_t Bank = 0;
 };
+
+std::string StateName(TProgPsd::PsdState state);
+std::ostream& operator<<(std::ostream& out, TProgPsd::PsdState state);

@@ -63,7 +63,7 @@ TEST(CardCheckExchanges, CommandsRepliesAndEventsInOrder)
         bench.Run(c.Line, c.Answers);
         EXPECT_EQ(bench.Host.Transcript, c.Transcript) << c.Line;
         EXPECT_EQ(bench.Host.Events, c.Events) << c.Line;
-        EXPECT_EQ(bench.Engine.GetState(), 0) << c.Line;
+        EXPECT_EQ(bench.Engine.GetState(), TInstCrt::InstState::Idle) << c.Line;
     }
 }
 
@@ -92,11 +92,11 @@ TEST(CardCheckExchanges, VersionReplyNeedsItsDotAtTheFifthCharacter)
 {
     Bench bench;
     bench.Run("T2 0102", {{"T2", "."}});
-    ASSERT_EQ(bench.Engine.GetState(), 17);
+    ASSERT_EQ(bench.Engine.GetState(), TInstCrt::InstState::CompareVersion);
     for (const char* early : {"010.", ".", "01020."}) {
         bench.Host.Received = early;
         bench.Engine.Step();
-        EXPECT_EQ(bench.Engine.GetState(), 17) << early;
+        EXPECT_EQ(bench.Engine.GetState(), TInstCrt::InstState::CompareVersion) << early;
     }
     // Everything after the version goes as well.
     bench.Host.Received = "0102.X.I";
@@ -172,7 +172,7 @@ TEST(CardCheckFailures, RefusalsEndTheOperationAndHaltUntilReset)
         EXPECT_EQ(bench.Host.EventsOf("error"), (Strings{c.Message})) << c.Line;
         EXPECT_EQ(bench.Host.Events.end()[-2], "busy:0") << c.Line;
         EXPECT_EQ(bench.Host.Received, "") << c.Line;
-        EXPECT_EQ(bench.Engine.GetState(), 9) << c.Line;
+        EXPECT_EQ(bench.Engine.GetState(), TInstCrt::InstState::Halted) << c.Line;
 
         const std::size_t sent = bench.Host.Sent.size();
         bench.Run("NP", {{"NP", "."}});
@@ -208,7 +208,7 @@ TEST(CardCheckFailures, UnusableArgumentsEndTheOperationWithoutSending)
         EXPECT_EQ(bench.Host.EventsOf("error"), (Strings{message})) << line;
         EXPECT_TRUE(bench.Host.Sent.empty()) << line;
         EXPECT_FALSE(bench.Engine.IsBusy()) << line;
-        EXPECT_EQ(bench.Engine.GetState(), 9) << line;
+        EXPECT_EQ(bench.Engine.GetState(), TInstCrt::InstState::Halted) << line;
     }
 }
 
@@ -229,7 +229,7 @@ TEST(CardCheckWait, EndsOnceMoreThanTheDurationHasPassedAcrossTheWrap)
         bench.Run(c.Line);
         bench.Now = c.LastWaiting;
         bench.Engine.Step();
-        EXPECT_EQ(bench.Engine.GetState(), 3) << c.Line;
+        EXPECT_EQ(bench.Engine.GetState(), TInstCrt::InstState::Waiting) << c.Line;
         bench.Now += 1;
         StepWhileBusy(bench.Engine, 2);
         EXPECT_EQ(bench.Host.Events, (Strings{"busy:1", "busy:0"})) << c.Line;

@@ -71,7 +71,7 @@ TEST(BootSync, FirstDeviceTypeRefusedSecondAccepted)
                        "info:Boot Checksum : B234", "info:Device ID : AAAA", "deviceid:43690", "busy:0"}));
     EXPECT_EQ(bench.Engine.GetDeviceID(), 0xAAAA);
     EXPECT_TRUE(bench.Engine.IsUpdateAllowed());
-    EXPECT_EQ(bench.Engine.GetState(), 0);
+    EXPECT_EQ(bench.Engine.GetState(), TProgBoot::BootState::Idle);
     EXPECT_EQ(bench.Host.Received, "");
 }
 
@@ -82,7 +82,7 @@ TEST(BootSync, BothDeviceTypesRefused)
     RunLine(bench.Engine, "SYN", 20);
     EXPECT_EQ(bench.Host.Sent, (Strings{"%", "57", "58"}));
     EXPECT_EQ(bench.Host.EventsOf("error"), (Strings{"Bad type of device !!!"}));
-    EXPECT_EQ(bench.Engine.GetState(), 9);
+    EXPECT_EQ(bench.Engine.GetState(), TProgBoot::BootState::Halted);
     EXPECT_EQ(bench.Engine.GetDeviceID(), 0);
 }
 
@@ -91,14 +91,14 @@ TEST(BootSync, AnyDotMeansReadyAndTheIdentificationNeedsItsDotAtTheNinthCharacte
     Bench bench;
     bench.Host.Card = AnswerTable({{"%", "ab.cd"}, {"57", "."}});
     RunLine(bench.Engine, "SYN", 20);
-    ASSERT_EQ(bench.Engine.GetState(), 8);
+    ASSERT_EQ(bench.Engine.GetState(), TProgBoot::BootState::ReadIdentification);
     EXPECT_EQ(bench.Host.Sent, (Strings{"%", "57"}));
     EXPECT_EQ(bench.Host.Received, "");
 
     for (const char* early : {"1234AAA.", "1234AAAA", "1234AAAA0.", "."}) {
         bench.Host.Received = early;
         bench.Engine.Step();
-        EXPECT_EQ(bench.Engine.GetState(), 8) << early;
+        EXPECT_EQ(bench.Engine.GetState(), TProgBoot::BootState::ReadIdentification) << early;
         EXPECT_EQ(bench.Host.Received, early);
     }
     bench.Host.Received = "6000FFFF.more";
@@ -130,7 +130,7 @@ TEST(BootUpload, ThreeLinesWithOneRepeat)
               (Strings{"Erase Extended Boot", "Upload Extended Boot", "Verify Checksum"}));
     EXPECT_TRUE(bench.Host.EventsOf("error").empty());
     EXPECT_EQ(bench.Engine.GetRetryCount(), 1);
-    EXPECT_EQ(bench.Engine.GetState(), 0);
+    EXPECT_EQ(bench.Engine.GetState(), TProgBoot::BootState::Idle);
 }
 
 TEST(BootUpload, ChecksumRecordCarriesTheGivenValueOrTheExtendedBootAreaSum)
@@ -206,7 +206,7 @@ TEST(BootUpload, FailuresEndTheUploadWithTheirMessage)
         RunLine(bench.Engine, "PB BOOT.HEX", 50);
         EXPECT_EQ(bench.Host.EventsOf("error"), (Strings{c.Message})) << c.Name;
         EXPECT_EQ(bench.Host.Events.end()[-2], "busy:0") << c.Name;
-        EXPECT_EQ(bench.Engine.GetState(), 9) << c.Name;
+        EXPECT_EQ(bench.Engine.GetState(), TProgBoot::BootState::Halted) << c.Name;
         EXPECT_EQ(bench.Host.Received, "") << c.Name;
     }
 }
@@ -231,7 +231,7 @@ TEST(BootUpload, MissingFileSendsNothing)
         bench.Engine.Reset();
         RunLine(bench.Engine, line, 50);
         EXPECT_TRUE(bench.Host.Sent.empty()) << line;
-        EXPECT_EQ(bench.Engine.GetState(), 9) << line;
+        EXPECT_EQ(bench.Engine.GetState(), TProgBoot::BootState::Halted) << line;
     }
     EXPECT_EQ(bench.Host.EventsOf("error"),
               (Strings{bench.Dir.Path() + "NOPE.HEX 1234 File not found !!!", bench.Dir.Path() + "sub File not found !!!",

@@ -63,7 +63,7 @@ TEST(BankUpload, TwoLinesIntoBankTwo)
     EXPECT_EQ(bench.Host.EventsOf("max"), (Strings{"3"}));
     EXPECT_EQ(bench.Host.Progress, 3);
     EXPECT_TRUE(bench.Host.EventsOf("error").empty());
-    EXPECT_EQ(bench.Engine.GetState(), 0);
+    EXPECT_EQ(bench.Engine.GetState(), TProgPsd::PsdState::Idle);
 }
 
 TEST(BankUpload, BankZeroSumsTheLowerHalfAndTheOthersTheUpperHalf)
@@ -134,7 +134,7 @@ TEST(BankUpload, ThreeHundredRepeatsAreServedAcrossLinesAndRecordPerUpload)
         EXPECT_EQ(bench.Host.Sent.size(), c.Sent) << c.LineRepeats;
         EXPECT_EQ(bench.Host.EventsOf("error"), c.Fails ? Strings{"Too Many Transmission Error !!!"} : Strings{})
             << c.LineRepeats;
-        EXPECT_EQ(bench.Engine.GetState(), c.Fails ? 4 : 0) << c.LineRepeats;
+        EXPECT_EQ(bench.Engine.GetState(), c.Fails ? TProgPsd::PsdState::Halted : TProgPsd::PsdState::Idle) << c.LineRepeats;
         if (c.Fails)
             continue;
         // The next upload starts counting again.
@@ -165,7 +165,7 @@ TEST(BankUpload, FailuresEndTheUploadWithTheirMessage)
         RunLine(bench.Engine, "P1 BANK.HEX", 50);
         EXPECT_EQ(bench.Host.EventsOf("error"), (Strings{c.Message})) << c.Name;
         EXPECT_EQ(bench.Host.Events.end()[-2], "busy:0") << c.Name;
-        EXPECT_EQ(bench.Engine.GetState(), 4) << c.Name;
+        EXPECT_EQ(bench.Engine.GetState(), TProgPsd::PsdState::Halted) << c.Name;
         EXPECT_EQ(bench.Host.Received, "") << c.Name;
     }
 }
@@ -190,7 +190,7 @@ TEST(BankUpload, MissingFileSendsNothing)
         bench.Engine.SetUpdateAllowed(true);
         RunLine(bench.Engine, line, 50);
         EXPECT_TRUE(bench.Host.Sent.empty()) << line;
-        EXPECT_EQ(bench.Engine.GetState(), 4) << line;
+        EXPECT_EQ(bench.Engine.GetState(), TProgPsd::PsdState::Halted) << line;
     }
     EXPECT_EQ(bench.Host.EventsOf("error"), (Strings{bench.Dir.Path() + "NOPE.HEX File not found !!!",
                                                      bench.Dir.Path() + "sub File not found !!!",
@@ -206,11 +206,11 @@ TEST(BankUpload, RefusedWithoutPermissionBeforeAnythingIsSent)
     RunLine(bench.Engine, "P1 BANK.HEX", 50);
     EXPECT_TRUE(bench.Host.Sent.empty());
     EXPECT_EQ(bench.Host.Events, (Strings{"busy:1", "busy:0", "error:Update Not Allowed !!!"}));
-    EXPECT_EQ(bench.Engine.GetState(), 14);
+    EXPECT_EQ(bench.Engine.GetState(), TProgPsd::PsdState::Done);
 
     // The refusal ends the operation: the next step returns the engine to idle.
     bench.Engine.Step();
-    EXPECT_EQ(bench.Engine.GetState(), 0);
+    EXPECT_EQ(bench.Engine.GetState(), TProgPsd::PsdState::Idle);
     bench.Host.Card = AnswerTable({{"F1", "."}});
     RunLine(bench.Engine, "F1", 10);
     EXPECT_EQ(bench.Host.Sent, (Strings{"F1"}));
@@ -245,11 +245,11 @@ TEST(BankCommands, IdentifierNeedsItsDotAtTheThirdCharacter)
     bench.Engine.SetCommandLine("D0");
     for (int i = 0; i < 3; ++i)
         bench.Engine.Step();
-    ASSERT_EQ(bench.Engine.GetState(), 11);
+    ASSERT_EQ(bench.Engine.GetState(), TProgPsd::PsdState::ReadMcuId);
     for (const char* early : {"A.", "ABC.", ".", "AB"}) {
         bench.Host.Received = early;
         bench.Engine.Step();
-        EXPECT_EQ(bench.Engine.GetState(), 11) << early;
+        EXPECT_EQ(bench.Engine.GetState(), TProgPsd::PsdState::ReadMcuId) << early;
     }
     bench.Host.Received = "12.34";
     StepWhileBusy(bench.Engine, 5);
