@@ -1,10 +1,12 @@
 #include "progjtag.h"
 
+#include "StateName.h"
 #include "constante.h"
 #include "textutil.h"
 
 #include <filesystem>
 #include <limits>
+#include <ostream>
 
 namespace {
 
@@ -40,6 +42,7 @@ void TProgJtag::Step()
     switch (State) {
     case JtagState::Idle: Offer(); break;
     case JtagState::Halted: break;
+    case JtagState::PausedBeforePlay: ContinueAfterPause(); break;
     case JtagState::SendIdentify: SendTargetCommand(constante::CmdIdentify, JtagState::WaitIdentifyAck); break;
     case JtagState::WaitIdentifyAck: WaitIdentifyAck(); break;
     case JtagState::WaitIdentifiers: WaitIdentifiers(); break;
@@ -221,8 +224,17 @@ void TProgJtag::OpenPlay()
         return;
     }
     SetMaxProgress(LineCount);
-    if (Sleep)
-        Sleep(PlayOpenPause);
+    PauseStart = TickCount();
+    State = JtagState::PausedBeforePlay;
+    ContinueAfterPause();
+}
+
+// The card's text stays with the host until the pause is over: nothing is polled here.
+void TProgJtag::ContinueAfterPause()
+{
+    const std::chrono::milliseconds elapsed{TickCount() - PauseStart};
+    if (elapsed < PlayOpenPause)
+        return;
     RetryCount = 0;
     LineNumber = 0;
     if (LineCount == 0) {
@@ -367,3 +379,26 @@ std::string TProgJtag::DecodeCapture(std::string_view reply)
 bool TProgJtag::InputBeginsWith(char reply) const { return !InBuffer.empty() && InBuffer.front() == reply; }
 
 void TProgJtag::ConsumeChars(std::size_t count) { ConsumeInput(InBuffer.substr(0, count)); }
+
+std::string StateName(TProgJtag::JtagState state)
+{
+    using S = TProgJtag::JtagState;
+    switch (state) {
+    case S::Idle: return "Idle";
+    case S::Halted: return "Halted";
+    case S::PausedBeforePlay: return "PausedBeforePlay";
+    case S::SendIdentify: return "SendIdentify";
+    case S::WaitIdentifyAck: return "WaitIdentifyAck";
+    case S::WaitIdentifiers: return "WaitIdentifiers";
+    case S::SendProgram: return "SendProgram";
+    case S::WaitProgramAck: return "WaitProgramAck";
+    case S::Playing: return "Playing";
+    case S::WaitEndAck: return "WaitEndAck";
+    case S::SendFunction: return "SendFunction";
+    case S::WaitFunctionAck: return "WaitFunctionAck";
+    case S::Done: return "Done";
+    }
+    return UnnamedState(static_cast<std::uint8_t>(state));
+}
+
+std::ostream& operator<<(std::ostream& out, TProgJtag::JtagState state) { return out << StateName(state); }

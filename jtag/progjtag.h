@@ -10,24 +10,31 @@
 //
 // The engine is the translator as well: TranslateLine works on the engine's own
 // working fields, which describe the statement of the record sent last.
+//
+// Once the card has accepted "P8" and the file is open, the engine pauses
+// (PlayOpenPause, measured on TickCount) before the first record. The pause is
+// a state: Step returns at once while it lasts, and the card's text that
+// arrives meanwhile is left in the host's buffer. With a pause of 0 ms the
+// first record goes out in the same Step that opened the play.
 #pragma once
 
 #include "SvfTranslator.h"
 #include "TextLineReader.h"
+#include "TickClock.h"
 #include "gestionnaire.h"
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
+#include <iosfwd>
 #include <string>
 #include <string_view>
-#include <thread>
 
 class TProgJtag : public TGestionnaire, public SvfTranslator {
 public:
     enum class JtagState : std::uint8_t {
         Idle = 0,
         Halted = 1,
+        PausedBeforePlay = 2,
         SendIdentify = 3,
         WaitIdentifyAck = 4,
         WaitIdentifiers = 5,
@@ -44,9 +51,7 @@ public:
     static constexpr std::int32_t EffectFileMissing = -1;
     static constexpr std::int32_t EffectFileUnreadable = -2;
     // The card is given this long after accepting "P" before the first record.
-    static constexpr std::chrono::milliseconds PlayOpenPause{1000};
-
-    using SleepFunction = std::function<void(std::chrono::milliseconds)>;
+    static constexpr std::chrono::milliseconds DefaultPlayOpenPause{1000};
 
     // Halts after the base has stored the message and raised OnError.
     void ReportError(std::string_view msg) override;
@@ -66,8 +71,9 @@ public:
     // hex digits followed by their two sum digits.
     static std::string DecodeCapture(std::string_view reply);
 
-    // The one blocking pause of the engine; replaceable so that tests never wait.
-    SleepFunction Sleep = [](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); };
+    // Clock of the pause before a play; replaceable so that tests drive it.
+    TTickSource TickCount = SteadyTickCount;
+    std::chrono::milliseconds PlayOpenPause = DefaultPlayOpenPause;
 
     JtagState GetState() const { return State; }
     std::int32_t GetLineCount() const { return LineCount; }
@@ -87,6 +93,7 @@ private:
     void Finish();
 
     void OpenPlay();
+    void ContinueAfterPause();
     void SendNextRecord();
     void SendEndRecord();
     void ResendRecord();
@@ -102,5 +109,9 @@ private:
     std::int32_t LineCount = 0;
     std::int32_t LineNumber = 0;
     std::string Target;
+    std::uint32_t PauseStart = 0;
     TextLineReader EffectFile;
 };
+
+std::string StateName(TProgJtag::JtagState state);
+std::ostream& operator<<(std::ostream& out, TProgJtag::JtagState state);

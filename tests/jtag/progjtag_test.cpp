@@ -1,5 +1,6 @@
 #include "progjtag.h"
 
+#include "StateTable.h"
 #include "SvfTranslator.h"
 #include "TempDir.h"
 #include "TestHost.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 
@@ -20,9 +22,11 @@ const std::string Esc = "\x1B";
 
 class JtagEngine : public ::testing::Test {
 protected:
+    // Whole plays go without the pause before the first record; the pause has tests of its own.
     JtagEngine()
     {
-        engine.Sleep = [this](milliseconds pause) { Pauses.push_back(pause); };
+        engine.TickCount = [this] { return Now; };
+        engine.PlayOpenPause = milliseconds(0);
         engine.SetCurentDir(dir.Path());
         engine.SetUpdateAllowed(true);
     }
@@ -43,6 +47,17 @@ protected:
         RunLine(engine, "P8 effect.svf", maxSteps);
     }
 
+    // Offers the play of effect.svf to a card that accepts "P8" and answers
+    // nothing else, and steps the engine into the pause before the first record.
+    void OpenPausedPlay()
+    {
+        host.Card = AnswerTable({{"P8", "."}});
+        engine.SetCommandLine("P8 effect.svf");
+        for (int step = 0; step < 10 && engine.GetState() != TProgJtag::JtagState::PausedBeforePlay; ++step)
+            engine.Step();
+        ASSERT_EQ(engine.GetState(), TProgJtag::JtagState::PausedBeforePlay);
+    }
+
     // After an error the engine waits for the host's reset before it takes a line.
     void Restart()
     {
@@ -55,7 +70,7 @@ protected:
     TProgJtag engine;
     TestHost host{engine};
     TempDir dir;
-    std::vector<milliseconds> Pauses;
+    std::uint32_t Now = 0;
 };
 
 }  // namespace
@@ -66,7 +81,6 @@ TEST_F(JtagEngine, WorkedExchangeWithCapturedData)
          {{":010020F300EC\r\n", {"7856341214" + Esc + "."}}});
     EXPECT_EQ(host.Events, (V{"busy:1", "send:P8", "max:1", "send::010020F300EC\r\n", "send:.", "step",
                               "send:" + Eof, "speedup", "busy:0"}));
-    EXPECT_EQ(Pauses, std::vector<milliseconds>{milliseconds(1000)});
     EXPECT_EQ(engine.GetState(), TProgJtag::JtagState::Idle);
     EXPECT_FALSE(engine.IsEffectFileOpen());
 }
@@ -220,6 +234,8 @@ TEST_F(JtagEngine, DamagedEndRecordIsSentAgain)
 
 TEST_F(JtagEngine, PlayRefusedOrFileMissing)
 {
+    // A play that cannot start ends at once: the clock never moves here.
+    engine.PlayOpenPause = TProgJtag::DefaultPlayOpenPause;
     engine.SetUpdateAllowed(false);
     RunLine(engine, "P8 effect.svf");
     EXPECT_EQ(host.Events, (V{"busy:1", "error:Update Not Allowed !!!", "busy:0"}));
@@ -236,17 +252,117 @@ TEST_F(JtagEngine, PlayRefusedOrFileMissing)
     EXPECT_EQ(Errors(), (V{"Update Not Allowed !!!", dir.Path() + "missing.svf File not found !!!",
                            "Error while reading Effect file : " + dir.Path() + "folder.svf"}));
     EXPECT_EQ(host.Sent, (V{"P8", "P8"}));
-    EXPECT_TRUE(Pauses.empty());
 }
 
 TEST_F(JtagEngine, FileThatFailsDuringThePlay)
 {
+    engine.PlayOpenPause = TProgJtag::DefaultPlayOpenPause;
     const std::string path = dir.Write("effect.svf", "STATE;\n");
-    engine.Sleep = [&path](milliseconds) { std::filesystem::resize_file(path, 0); };
-    host.Card = [](const std::string&) { return std::string("."); };
-    RunLine(engine, "P8 effect.svf");
+    OpenPausedPlay();
+    std::filesystem::resize_file(path, 0);
+    Now += 1000;
+    StepWhileBusy(engine, 10);
     EXPECT_EQ(Errors(), V{"Error while reading Effect file line : 1"});
     EXPECT_EQ(host.Sent, V{"P8"});
+}
+
+TEST_F(JtagEngine, PauseHoldsTheFirstRecordForASecond)
+{
+    EXPECT_EQ(TProgJtag().PlayOpenPause, milliseconds(1000));
+    engine.PlayOpenPause = TProgJtag::DefaultPlayOpenPause;
+    Now = 0xFFFFFE00u;  // the pause ends past the wrap of the tick count
+    dir.Write("effect.svf", "STATE RESET;\n");
+    OpenPausedPlay();
+    EXPECT_EQ(host.Events, (V{"busy:1", "send:P8", "max:1"}));
+
+    // The card's text that arrives meanwhile stays with the host until the play goes on.
+    host.Received = ".";
+    Now += 999;
+    engine.Step();
+    engine.Step();
+    EXPECT_EQ(engine.GetState(), TProgJtag::JtagState::PausedBeforePlay);
+    EXPECT_EQ(host.Sent, V{"P8"});
+    EXPECT_EQ(host.Received, ".");
+
+    Now += 1;
+    engine.Step();
+    EXPECT_EQ(host.Sent, (V{"P8", ":0100000500FA\r\n"}));
+    EXPECT_EQ(engine.GetState(), TProgJtag::JtagState::Playing);
+    EXPECT_EQ(host.Received, ".");
+    engine.Step();
+    EXPECT_EQ(host.Sent.back(), Eof);
+    EXPECT_EQ(host.Progress, 1);
+    EXPECT_EQ(host.Received, "");
+}
+
+TEST_F(JtagEngine, WithoutAPauseTheFirstRecordGoesOutWhenThePlayOpens)
+{
+    dir.Write("effect.svf", "STATE RESET;\n");
+    host.Card = AnswerTable({{"P8", "."}});
+    engine.SetCommandLine("P8 effect.svf");
+    for (int step = 0; step < 3; ++step)
+        engine.Step();
+    EXPECT_EQ(host.Sent, (V{"P8", ":0100000500FA\r\n"}));
+    EXPECT_EQ(engine.GetState(), TProgJtag::JtagState::Playing);
+}
+
+TEST_F(JtagEngine, EmptyFileIsReportedWhenThePauseIsOver)
+{
+    engine.PlayOpenPause = TProgJtag::DefaultPlayOpenPause;
+    dir.Write("effect.svf", "");
+    OpenPausedPlay();
+    Now += 999;
+    engine.Step();
+    EXPECT_EQ(Errors(), V{});
+    Now += 1;
+    engine.Step();
+    EXPECT_EQ(Errors(), V{"Effect File Empty !!!"});
+    EXPECT_EQ(host.Sent, V{"P8"});
+    EXPECT_EQ(engine.GetState(), TProgJtag::JtagState::Halted);
+}
+
+TEST_F(JtagEngine, PauseEndsByResetOrErrorLikeAnyState)
+{
+    engine.PlayOpenPause = TProgJtag::DefaultPlayOpenPause;
+    dir.Write("effect.svf", "STATE RESET;\n");
+    OpenPausedPlay();
+    engine.Reset();
+    EXPECT_EQ(engine.GetState(), TProgJtag::JtagState::Idle);
+    EXPECT_FALSE(engine.IsBusy());
+    EXPECT_TRUE(engine.IsEffectFileOpen());
+    Now += 5000;
+    engine.Step();
+    engine.Step();
+    EXPECT_EQ(host.Sent, V{"P8"});
+
+    Restart();
+    OpenPausedPlay();
+    engine.ReportError("Stopped by the operator");
+    EXPECT_EQ(engine.GetState(), TProgJtag::JtagState::Halted);
+    EXPECT_FALSE(engine.IsBusy());
+    EXPECT_FALSE(engine.IsEffectFileOpen());
+    Now += 5000;
+    engine.Step();
+    EXPECT_EQ(host.Sent, (V{"P8", "P8"}));
+}
+
+TEST(JtagStates, StatesCarryTheirTableNumbers)
+{
+    ExpectStateTable<TProgJtag::JtagState>({
+        {0, "Idle"},
+        {1, "Halted"},
+        {2, "PausedBeforePlay"},
+        {3, "SendIdentify"},
+        {4, "WaitIdentifyAck"},
+        {5, "WaitIdentifiers"},
+        {6, "SendProgram"},
+        {7, "WaitProgramAck"},
+        {8, "Playing"},
+        {9, "WaitEndAck"},
+        {10, "SendFunction"},
+        {11, "WaitFunctionAck"},
+        {12, "Done"},
+    });
 }
 
 TEST_F(JtagEngine, IdentifiersAndTheFCommand)

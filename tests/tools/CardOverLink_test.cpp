@@ -55,7 +55,7 @@ public:
         }
         Inst.OnVersionSame = [this](TGestionnaire&, std::int32_t component) { SameVersions.push_back(component); };
         Inst.OnCardError = [this](TGestionnaire&, std::int32_t card) { FailedCards.push_back(card); };
-        Jtag.Sleep = nullptr;
+        Jtag.PlayOpenPause = std::chrono::milliseconds(0);
         QObject::connect(&Tick, &QTimer::timeout, &Tick, [this] { StepBusy(); });
         Tick.start(10);
     }

@@ -124,7 +124,7 @@ TEST_P(BenchEffectFilePlay, WithoutAMismatchOnTheSimulatedDevice)
     std::string answer;
     card.OnOutput = [&answer](const std::string& bytes) { answer += bytes; };
     TProgJtag engine;
-    engine.Sleep = [](std::chrono::milliseconds) {};
+    engine.PlayOpenPause = std::chrono::milliseconds(0);
     engine.SetCurentDir(dir.Path());
     engine.SetUpdateAllowed(true);
     TestHost host(engine);

@@ -187,7 +187,7 @@ struct CostFigures {
     double IdlePercent = 0.0;
 };
 
-double PlayPauseSeconds() { return std::chrono::duration<double>(TProgJtag::PlayOpenPause).count(); }
+double PlayPauseSeconds() { return std::chrono::duration<double>(TProgJtag::DefaultPlayOpenPause).count(); }
 
 class BenchRun {
 public:
