@@ -17,7 +17,8 @@ template <typename State>
 void ExpectStateTable(const StateTable& table)
 {
     for (int value = 0; value <= UINT8_MAX; ++value) {
-        const auto entry = std::find_if(table.begin(), table.end(), [value](const auto& e) { return e.first == value; });
+        const auto entry =
+            std::find_if(table.begin(), table.end(), [value](const auto& row) { return row.first == value; });
         const std::string expected = entry == table.end() ? "State " + std::to_string(value) : entry->second;
         const State state = static_cast<State>(value);
         EXPECT_EQ(StateName(state), expected) << value;

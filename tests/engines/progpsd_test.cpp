@@ -134,7 +134,8 @@ TEST(BankUpload, ThreeHundredRepeatsAreServedAcrossLinesAndRecordPerUpload)
         EXPECT_EQ(bench.Host.Sent.size(), c.Sent) << c.LineRepeats;
         EXPECT_EQ(bench.Host.EventsOf("error"), c.Fails ? Strings{"Too Many Transmission Error !!!"} : Strings{})
             << c.LineRepeats;
-        EXPECT_EQ(bench.Engine.GetState(), c.Fails ? TProgPsd::PsdState::Halted : TProgPsd::PsdState::Idle) << c.LineRepeats;
+        EXPECT_EQ(bench.Engine.GetState(), c.Fails ? TProgPsd::PsdState::Halted : TProgPsd::PsdState::Idle)
+            << c.LineRepeats;
         if (c.Fails)
             continue;
         // The next upload starts counting again.
