@@ -1,14 +1,9 @@
 #include "BatchMode.h"
 
-#include "CompDlg.h"
-#include "UpdaterWindows.h"
 #include "constante.h"
 #include "textutil.h"
 
-#include <QAction>
-#include <QCheckBox>
 #include <QCoreApplication>
-#include <QProgressBar>
 
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -22,11 +17,7 @@ constexpr int SilenceCheckMs = 100;
 constexpr int ProgressRedrawMs = 200;
 constexpr char EraseLine[] = "\r\x1B[K";
 
-int Percent(const QProgressBar* bar)
-{
-    const int span = bar->maximum() - bar->minimum();
-    return span <= 0 ? 0 : (bar->value() - bar->minimum()) * 100 / span;
-}
+int Percent(const TUpdateSession::TBarValue& bar) { return bar.Maximum <= 0 ? 0 : bar.Value * 100 / bar.Maximum; }
 
 void WriteAll(std::FILE* stream, const std::string& text)
 {
@@ -53,16 +44,9 @@ std::string ProgressLineText(int overallPercent, int operationPercent)
            std::to_string(operationPercent) + '%';
 }
 
-TBatchMode::TBatchMode(TUpdaterWindows& windows, const TUpdaterCommandLine& line, int signalFd)
-    : Windows(windows), Line(line), SignalFd(signalFd), ProgressOnTerminal(::isatty(STDERR_FILENO) == 1)
+TBatchMode::TBatchMode(std::string appDir, const TUpdaterCommandLine& line, int signalFd)
+    : AppDir(std::move(appDir)), Line(line), SignalFd(signalFd), ProgressOnTerminal(::isatty(STDERR_FILENO) == 1)
 {
-    TMainFich& window = Windows.MainFich;
-    window.ShowBox = [this](TBoxKind, const QString& text) { PrintError(Bytes(text)); };
-    window.ShowDialog = [](QDialog&) { return static_cast<int>(QDialog::Rejected); };
-    window.OnStatusLine = [this](const std::string& text) { PrintStatus(text); };
-    window.OnRunEnd = [this](bool completed) { RunEnded(completed); };
-    window.OnCardText = [this] { Silence.restart(); };
-
     if (SignalFd >= 0) {
         SignalNotifier = std::make_unique<QSocketNotifier>(SignalFd, QSocketNotifier::Read);
         QObject::connect(SignalNotifier.get(), &QSocketNotifier::activated, SignalNotifier.get(), [this] { SignalArrived(); });
@@ -75,31 +59,39 @@ TBatchMode::TBatchMode(TUpdaterWindows& windows, const TUpdaterCommandLine& line
 
 TBatchMode::~TBatchMode()
 {
+    Session.reset();
     SignalNotifier.reset();
     if (SignalFd >= 0)
         ::close(SignalFd);
 }
 
+std::string TBatchMode::SettingsPath() const { return AppDir + '/' + constante::SettingsFile; }
+
 int TBatchMode::Run()
 {
-    TMainFich& window = Windows.MainFich;
-    window.FormActivate();
+    Choice = Settings.Load(SettingsPath(), [this](const std::string& text) { PrintError(text); });
+    Session = std::make_unique<TUpdateSession>(AppDir, Line.Script);
+    TUpdateSession& session = *Session;
+    session.OnStatusLine = [this](const std::string& text) { PrintStatus(text); };
+    session.OnBox = [this](TBoxKind, const std::string& text) { PrintError(text); };
+    session.OnRunEnd = [this](TUpdateSession::TRunResult result, const std::string&, const std::string&) {
+        RunEnded(result);
+    };
+    session.OnCardText = [this] { Silence.restart(); };
+    session.SetLink(Settings.LinkFor(Choice));
     if (Line.Manual) {
-        window.MManual->setChecked(true);
-        TCompSelDlg& selection = window.GetCompSel();
-        selection.CBMB->setChecked(Line.Manual->Motherboard);
-        selection.CBMBMCU->setChecked(Line.Manual->Mcu);
-        selection.CBMBPROM1->setChecked(Line.Manual->Prom1);
+        session.SetManual(true);
+        session.SetSelection({Line.Manual->Motherboard, Line.Manual->Mcu, Line.Manual->Prom1});
     }
     // The first idle step shows the prompt and gives the engines their folder.
-    window.Timer1Timer();
+    session.Timer1Timer();
     if (Line.ReadId)
-        window.ReadIdClick();
+        session.ReadId();
     else
-        window.StartClick();
+        session.Start();
     // The run begins at the next tick; nobody is there to be shown the idle
-    // window for another idle interval first.
-    window.Timer1Timer();
+    // prompt for another idle interval first.
+    session.Timer1Timer();
     Silence.start();
     if (Line.TimeoutSeconds > 0)
         SilenceCheck.start();
@@ -120,10 +112,11 @@ void TBatchMode::PrintError(const std::string& text)
     WriteAll(stderr, text + '\n');
 }
 
-void TBatchMode::RunEnded(bool completed)
+void TBatchMode::RunEnded(TUpdateSession::TRunResult result)
 {
+    const int exitCode = result == TUpdateSession::TRunResult::Completed ? 0 : 1;
     // The step that ended the run is still on its way out: leave after it.
-    QTimer::singleShot(0, &SilenceCheck, [this, completed] { Finish(completed ? 0 : 1); });
+    QTimer::singleShot(0, &SilenceCheck, [this, exitCode] { Finish(exitCode); });
 }
 
 void TBatchMode::SignalArrived()
@@ -138,7 +131,7 @@ void TBatchMode::SignalArrived()
 
 void TBatchMode::CheckSilence()
 {
-    if (!Windows.MainFich.WaitsOnCard()) {
+    if (!Session->WaitsOnCard()) {
         Silence.restart();
         return;
     }
@@ -151,7 +144,8 @@ void TBatchMode::CheckSilence()
 void TBatchMode::DrawProgress()
 {
     const std::string text =
-        ProgressLineText(Percent(Windows.MainFich.ProgressBar3), Percent(Windows.MainFich.ProgressBar1));
+        ProgressLineText(Percent(Session->GetBar(TUpdateSession::TRunBar::Whole)),
+                         Percent(Session->GetBar(TUpdateSession::TRunBar::Operation)));
     if (text == ProgressDrawn)
         return;
     ProgressDrawn = text;
@@ -174,9 +168,10 @@ void TBatchMode::Finish(int exitCode)
     SilenceCheck.stop();
     ProgressTimer.stop();
     ClearProgress();
-    TMainFich& window = Windows.MainFich;
-    if (window.GetSeqState() != 0)
-        window.StartClick();
-    window.FormClose();
+    Session->Stop();
+    Session->Close();
+    std::string message;
+    if (!Settings.Save(SettingsPath(), Choice, message))
+        PrintError(message);
     QCoreApplication::exit(exitCode);
 }

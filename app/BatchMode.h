@@ -1,5 +1,5 @@
-// Batch mode: the same window and sequencer, never shown, driven from the
-// command line.
+// Batch mode: an update session driven from the command line, on a
+// QCoreApplication: no window, no widget, no display.
 //
 // The run starts as if START (or Read Id) were pressed once the settings are
 // loaded and the first idle step has run. Every status message goes to stdout
@@ -10,6 +10,8 @@
 #pragma once
 
 #include "CommandLine.h"
+#include "SettingsFile.h"
+#include "UpdateSession.h"
 
 #include <QElapsedTimer>
 #include <QSocketNotifier>
@@ -17,8 +19,6 @@
 
 #include <memory>
 #include <string>
-
-struct TUpdaterWindows;
 
 // Blocks SIGINT and SIGTERM for the whole process (before any thread starts)
 // and returns a signalfd that reads them; -1 on failure.
@@ -29,7 +29,8 @@ std::string ProgressLineText(int overallPercent, int operationPercent);
 
 class TBatchMode {
 public:
-    TBatchMode(TUpdaterWindows& windows, const TUpdaterCommandLine& line, int signalFd);
+    // appDir: the program's folder without a trailing delimiter.
+    TBatchMode(std::string appDir, const TUpdaterCommandLine& line, int signalFd);
     ~TBatchMode();
     TBatchMode(const TBatchMode&) = delete;
     TBatchMode& operator=(const TBatchMode&) = delete;
@@ -40,7 +41,7 @@ public:
 private:
     void PrintStatus(const std::string& line);
     void PrintError(const std::string& text);
-    void RunEnded(bool completed);
+    void RunEnded(TUpdateSession::TRunResult result);
     void SignalArrived();
     void CheckSilence();
     void DrawProgress();
@@ -48,8 +49,13 @@ private:
     // Stops the run if one is on, saves the settings and leaves the event loop.
     void Finish(int exitCode);
 
-    TUpdaterWindows& Windows;
+    std::string SettingsPath() const;
+
+    std::string AppDir;
     TUpdaterCommandLine Line;
+    TSettingsFile Settings;
+    TPortChoice Choice;
+    std::unique_ptr<TUpdateSession> Session;
     int SignalFd;
     std::unique_ptr<QSocketNotifier> SignalNotifier;
     QTimer SilenceCheck;

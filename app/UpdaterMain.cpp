@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,19 +29,17 @@ int main(int argc, char* argv[])
     // Batch mode reads SIGINT and SIGTERM in its event loop; they must be blocked
     // before the application starts any thread.
     const int signalFd = line.Batch ? BlockStopSignals() : -1;
-    if (line.Batch)
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-
-    QApplication application(argc, argv);
+    const std::unique_ptr<QCoreApplication> application =
+        line.Batch ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
     std::string appDir = line.AppDir.empty()
                              ? GetAppDir()
                              : QDir::cleanPath(QFileInfo(QString::fromStdString(line.AppDir)).absoluteFilePath()).toStdString();
     // The program's folder is kept without its delimiter; the root folder becomes empty.
     if (!appDir.empty() && appDir.back() == '/')
         appDir.pop_back();
-    TUpdaterWindows windows(appDir, line.Script);
     if (line.Batch)
-        return TBatchMode(windows, line, signalFd).Run();
+        return TBatchMode(appDir, line, signalFd).Run();
+    TUpdaterWindows windows(appDir, line.Script);
     windows.MainFich.show();
     return QApplication::exec();
 }

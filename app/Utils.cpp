@@ -3,8 +3,16 @@
 #include <QCoreApplication>
 #include <QPainter>
 #include <QPixmap>
+#include <QStringDecoder>
 
 std::string GetAppDir() { return QCoreApplication::applicationDirPath().toStdString(); }
+
+QString OperatorText(const std::string& bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return utf8.hasError() ? Latin1(bytes) : text;
+}
 
 QIcon ProgramIcon()
 {

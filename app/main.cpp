@@ -2,15 +2,14 @@
 
 #include "About.h"
 #include "CompDlg.h"
-#include "StatusFilter.h"
 #include "TextlessProgressBar.h"
 #include "constante.h"
-#include "hex.h"
 #include "ipconfig.h"
 #include "textutil.h"
 
 #include <QAction>
 #include <QActionGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QLayout>
@@ -19,8 +18,6 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTextBlock>
-#include <QTimer>
 
 namespace {
 
@@ -46,25 +43,18 @@ TMainFich::TMainFich(std::string appDir, std::string scriptArgument, QWidget* pa
     : QMainWindow(parent),
       ShowBox(ModalBoxHook(this)),
       ShowDialog([](QDialog& dialog) { return dialog.exec(); }),
-      AppDir(std::move(appDir)),
-      ScriptArgument(std::move(scriptArgument))
+      Session(std::make_unique<TUpdateSession>(std::move(appDir), std::move(scriptArgument)))
 {
     BuildControls();
     BuildMenus();
     FormCreate();
     FormPaint();
-    Timer1->start();
 }
 
 TMainFich::~TMainFich()
 {
-    Timer1->stop();
-    // The engines and the driver call back into the window: they go while it is whole.
-    ProgJtag.reset();
-    ProgPsd.reset();
-    InstCrt.reset();
-    ProgBoot.reset();
-    Driver.reset();
+    // The session calls back into the window: it goes while the window is whole.
+    Session.reset();
 }
 
 void TMainFich::BuildControls()
@@ -76,7 +66,7 @@ void TMainFich::BuildControls()
     Start = new QPushButton(Text(constante::ButtonStart), client);
     Start->setGeometry(180, 165, 169, 41);
     ProgressBar1 = MakeProgressBar(client, 121, 9);
-    Timer1 = new QTimer(this);
+    Timer1 = &Session->GetTimer();
     MemoStatus = new QPlainTextEdit(client);
     MemoStatus->setGeometry(22, 8, 484, 105);
     MemoStatus->setReadOnly(true);
@@ -99,7 +89,6 @@ void TMainFich::BuildControls()
     connect(Start, &QPushButton::clicked, this, [this] { StartClick(); });
     connect(ReadId, &QPushButton::clicked, this, [this] { ReadIdClick(); });
     connect(Quit, &QPushButton::clicked, this, [this] { QuitClick(); });
-    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -113,7 +102,7 @@ void TMainFich::BuildMenus()
     Port1 = MainMenu1->addMenu(Text(constante::MenuPort));
     PortGroup = new QActionGroup(this);
     std::vector<QAction*> comItems;
-    for (int port = 1; port <= ComPortCount; ++port) {
+    for (int port = 1; port <= TSettingsFile::ComPortCount; ++port) {
         QAction* item = Port1->addAction(Latin1(FormatText(constante::MenuComFormat, std::to_string(port))));
         item->setCheckable(true);
         PortGroup->addAction(item);
@@ -167,64 +156,41 @@ void TMainFich::BuildMenus()
 void TMainFich::FormCreate()
 {
     CheckPortItem(Com11);
-
-    Driver = std::make_unique<TComDriver>();
-    Driver->SetTag(1);
-    Driver->OnRecString = [this](TComDriver& sender, std::int32_t nro) { DriverRecString(sender, nro); };
-    Driver->ShowSocketError = [this](const std::string& text) { ShowBox(TBoxKind::Error, Latin1(text)); };
-    Driver->SetBaudRate(constante::RawPhaseBaud);
-    Driver->SetConMode(MODE_RAW);
-
-    ScriptLines.clear();
-    ComponentLines.clear();
-
-    SeqState = SeqIdle;
-    Timer1->setInterval(IdleIntervalMs);
     MemoStatus->clear();
-    CardDeviceID = 0;
-    DeviceIdentified = false;
-    OptionCode = constante::DefaultOptionCode;
-
     AboutUpdater->setText(Latin1(FormatText(constante::AboutCaptionFormat, constante::ProgramTitle)));
-
     CompSel = new TCompSelDlg(this);
-
-    if (QFileInfo(QString::fromStdString(AppFolder() + constante::ReadIdScriptName)).isFile()) {
+    if (QFileInfo(QString::fromStdString(Session->GetAppDir() + '/' + constante::ReadIdScriptName)).isFile()) {
         ReadId->setVisible(true);
         Quit->setVisible(true);
     }
-
-    ProgBoot = std::make_unique<TProgBoot>();
-    WireEngine(*ProgBoot);
-    InstCrt = std::make_unique<TInstCrt>();
-    WireEngine(*InstCrt);
-    InstCrt->OnVersionSame = [this](TGestionnaire& sender, std::int32_t component) { SkipUpToDate(sender, component); };
-    InstCrt->OnCardError = [this](TGestionnaire& sender, std::int32_t card) { SkipFailedCard(sender, card); };
-    InstCrt->OnCardReady = [this](TGestionnaire& sender, std::int32_t card) { CardReady(sender, card); };
-    ProgPsd = std::make_unique<TProgPsd>();
-    WireEngine(*ProgPsd);
-    ProgJtag = std::make_unique<TProgJtag>();
-    WireEngine(*ProgJtag);
-
+    WireSession();
     MAuto->setChecked(true);
+}
 
-    Settings = TSettingsList();
+void TMainFich::WireSession()
+{
+    TUpdateSession& session = *Session;
+    session.OnStatusLine = [this](const std::string& line) { AddStatusLine(line); };
+    session.OnProgress = [this](TUpdateSession::TRunBar bar, const TUpdateSession::TBarValue& value) { ShowBar(bar, value); };
+    session.OnDeviceID = [this](std::int32_t) {
+        FormPaint();
+        update();
+    };
+    session.OnBox = [this](TBoxKind kind, const std::string& text) { ShowBox(kind, OperatorText(text)); };
+    session.OnIdle = [this] { ShowIdle(); };
+    session.OnRunStart = [this] { ShowRunStart(); };
+    session.OnRunEnding = [this] { RestoreButtons(); };
+    session.OnRunEnd = [this](TUpdateSession::TRunResult result, const std::string&, const std::string&) {
+        if (result == TUpdateSession::TRunResult::Completed)
+            EnableMenus(true);
+    };
 }
 
 void TMainFich::UseDialogs(TAboutBox& aboutBox, TIPConfigDlg& ipConfigDlg)
 {
     AboutBox = &aboutBox;
     IPConfigDlg = &ipConfigDlg;
-    IPConfigDlg->ShowBox = [this](TBoxKind kind, const QString& text) { ShowBox(kind, text); };
-}
-
-std::string TMainFich::AppFolder() const { return AppDir + '/'; }
-
-void TMainFich::SetCurentCardDir(const std::string& dir)
-{
-    CurentCardDir = dir;
-    for (TGestionnaire* engine : Engines())
-        engine->SetCurentDir(dir);
+    IPConfigDlg->ShowBox = [this](TBoxKind kind, const QString& text) { return ShowBox(kind, text); };
 }
 
 std::vector<QAction*> TMainFich::PortItems() const
@@ -269,8 +235,28 @@ void TMainFich::FormPaint()
         setWindowTitle(caption);
 }
 
+bool TMainFich::RunInProgress() const
+{
+    switch (Session->GetSeqState()) {
+    case TSeqState::Idle:
+    case TSeqState::Failed:
+    case TSeqState::ErrorBox:
+    case TSeqState::Completed:
+        return false;
+    default:
+        return true;
+    }
+}
+
+// A run that goes on behind a closing window would go on driving the card with
+// nobody to see it: the operator confirms, and the run stops before the
+// settings are saved.
 void TMainFich::closeEvent(QCloseEvent* event)
 {
+    if (!Closed && RunInProgress() && !ShowBox(TBoxKind::Question, Text(constante::CloseStopsRun))) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }
@@ -280,9 +266,9 @@ void TMainFich::FormClose()
     if (Closed)
         return;
     Closed = true;
-    Timer1->stop();
+    Session->Stop();
+    Session->Close();
     SaveSettings();
-    Driver->SetConType(CON_NONE);
 }
 
 void TMainFich::MAutoClick() { MAuto->setChecked(true); }
@@ -299,33 +285,88 @@ void TMainFich::AboutUpdaterClick()
         ShowDialog(*AboutBox);
 }
 
-// ---- Status list and caption ------------------------------------------------------------
+// ---- Buttons ------------------------------------------------------------------------------
 
-void TMainFich::ShowInfo(std::string_view text)
+void TMainFich::StartClick()
 {
-    if (!IsRoutineStepName(text))
-        AddStatusLine(text);
+    switch (Session->GetSeqState()) {
+    case TSeqState::Idle:
+        FeedSession();
+        Quit->setEnabled(false);
+        Session->Start();
+        break;
+    case TSeqState::Completed:
+        close();
+        break;
+    default:
+        Session->Stop();
+        Quit->setEnabled(true);
+        break;
+    }
 }
 
-void TMainFich::ShowError(std::string_view text)
+void TMainFich::ReadIdClick()
 {
-    LastError = text;
-    SeqState = SeqFailed;
-    AddStatusLine(text);
-}
-
-void TMainFich::AddStatusLine(std::string_view text)
-{
-    if (Bytes(MemoStatus->document()->lastBlock().text()) == text)
+    if (!Session->IsIdle())
         return;
-    MemoStatus->appendPlainText(Latin1(std::string(text)));
-    if (OnStatusLine)
-        OnStatusLine(std::string(text));
+    FeedSession();
+    Session->ReadId();
 }
 
-std::string TMainFich::DeviceIdText() const
+void TMainFich::QuitClick() { close(); }
+
+void TMainFich::FeedSession()
 {
-    if (CardDeviceID == 0)
-        return constante::DeviceIdUnknown;
-    return FormatText(constante::DeviceIdFormat, WordToHex(static_cast<std::uint32_t>(CardDeviceID) & 0xFFFF));
+    Session->SetLink(Settings.LinkFor(ChosenPort()));
+    Session->SetManual(MManual->isChecked());
+    Session->SetSelection({CompSel->CBMB->isChecked(), CompSel->CBMBMCU->isChecked(), CompSel->CBMBPROM1->isChecked()});
+}
+
+// ---- What the session's events look like ------------------------------------------------
+
+void TMainFich::AddStatusLine(const std::string& line) { MemoStatus->appendPlainText(OperatorText(line)); }
+
+// A bar with nothing to count stays empty: a range of 0 to 0 would turn it into
+// a busy indicator that never stops moving.
+void TMainFich::ShowBar(TUpdateSession::TRunBar bar, const TUpdateSession::TBarValue& value)
+{
+    QProgressBar* shown = bar == TUpdateSession::TRunBar::Operation   ? ProgressBar1
+                          : bar == TUpdateSession::TRunBar::Component ? ProgressBar2
+                                                                      : ProgressBar3;
+    shown->setRange(0, std::max(value.Maximum, 1));
+    shown->setValue(value.Maximum > 0 ? value.Value : 0);
+}
+
+void TMainFich::ShowIdle()
+{
+    EnableMenus(true);
+    Start->setText(Text(constante::CaptionStart));
+    Quit->setEnabled(true);
+    if (ReadId->isVisibleTo(this))
+        ReadId->setEnabled(true);
+}
+
+void TMainFich::ShowRunStart()
+{
+    EnableMenus(false);
+    Start->setText(Text(constante::CaptionStop));
+    if (ReadId->isVisibleTo(this))
+        ReadId->setEnabled(false);
+}
+
+void TMainFich::RestoreButtons()
+{
+    Quit->setEnabled(true);
+    if (ReadId->isVisibleTo(this)) {
+        ReadId->setEnabled(true);
+        Start->setText(Text(constante::CaptionStart));
+    } else {
+        Start->setText(Text(constante::CaptionQuit));
+    }
+}
+
+void TMainFich::EnableMenus(bool enabled)
+{
+    Port1->menuAction()->setEnabled(enabled);
+    Program1->menuAction()->setEnabled(enabled);
 }

@@ -35,6 +35,8 @@ inline constexpr char MenuAuto[] = "&Auto";
 inline constexpr char MenuManual[] = "&Manual";
 inline constexpr char MenuAbout[] = "&About";
 inline constexpr char MenuAboutUpdater[] = "&About Updater...";
+// Asked before a window that is running an update closes.
+inline constexpr char CloseStopsRun[] = "A run is in progress: closing stops it.";
 
 // ---- Sequencer messages ---------------------------------------------------------------
 inline constexpr char IdlePrompt[] = "Click on button START to begin program operation";

@@ -16,4 +16,4 @@ set(CORVANE_FUZZ_SOURCE_engine_replies EngineReplies_fuzz.cpp)
 set(CORVANE_FUZZ_LIBS_engine_replies jtag enginehost)
 
 set(CORVANE_FUZZ_SOURCE_script_dispatch ScriptDispatch_fuzz.cpp)
-set(CORVANE_FUZZ_LIBS_script_dispatch app)
+set(CORVANE_FUZZ_LIBS_script_dispatch session)

@@ -1,5 +1,5 @@
-// Update scripts of any content run by the updater's own window and sequencer
-// against a card that answers anything: every operation line is offered to the
+// Update scripts of any content run by an update session against a card that
+// answers anything: every operation line is offered to the
 // four engines in turn, as START does it.
 //
 // Input: one byte choosing the card's firmware (bits 0-1: it reports type 57, 58,
@@ -12,11 +12,10 @@
 #include "FuzzSupport.h"
 
 #include "ComDriverFeed.h"
-#include "UpdaterWindows.h"
+#include "UpdateSession.h"
 #include "constante.h"
 
-#include <QApplication>
-#include <QPlainTextEdit>
+#include <QCoreApplication>
 
 #include <deque>
 #include <filesystem>
@@ -34,6 +33,8 @@ constexpr int TicksPerAnswer = 3;
 // What the firmware reports to the device query, by the input's first byte.
 constexpr const char* FirmwareTypes[] = {"DEV57\r\n", "DEV58\r\n", "DEV99\r\n", ""};
 constexpr char UpdaterReplyPrefix[] = "UPD";
+// The card's port: nothing listens there.
+constexpr std::int32_t DiscardPort = 9;
 // The driver keeps the last type a card reported; each run starts from none.
 constexpr char NoFirmwareType[] = "DEV0\r\n";
 
@@ -43,21 +44,25 @@ public:
     {
         std::filesystem::create_directories(Folder + "MB");
         std::filesystem::create_directories(Folder + "EXT");
-        Write("Updater.prm", "CON_TYPE=UDP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=9\nLOCAL_PORT=0\n");
         Write("BOOT_EXT_OPTION.HEX", ":0440000001020304B2\r\n:00000001FF\r\n");
         Write("EXT/script.ini", "prompt extension\r\nV9 0120\r\n");
 
-        Windows = std::make_unique<TUpdaterWindows>(Folder.substr(0, Folder.size() - 1), std::string());
-        TMainFich& window = Window();
-        window.ShowBox = [this](TBoxKind, const QString& text) { Boxes.push_back(text.toStdString()); };
-        window.ShowDialog = [](QDialog&) { return 0; };
-        window.OnRunEnd = [this](bool completed) {
+        Session = std::make_unique<TUpdateSession>(Folder.substr(0, Folder.size() - 1));
+        TUpdateSession& session = *Session;
+        TLinkSettings link;
+        link.ConType = CON_UDP;
+        link.RemoteAddress = "127.0.0.1";
+        link.RemotePort = DiscardPort;
+        session.SetLink(link);
+        session.OnBox = [this](TBoxKind, const std::string& text) { Boxes.push_back(text); };
+        session.OnRunEnd = [this](TUpdateSession::TRunResult result, const std::string&, const std::string&) {
             Ended = true;
-            Completed = completed;
+            Completed = result == TUpdateSession::TRunResult::Completed;
         };
-        window.GetProgJtag().Sleep = [](std::chrono::milliseconds) {};
-        window.GetInstCrt().TickCount = [this] { return Now += 1000; };  // every pause is over at the next look
-        window.GetDriver().OnSentString = [this](TComDriver& driver, std::int32_t) { FirmwareAnswer(driver); };
+        // Every pause is over at the next look.
+        session.GetProgJtag().TickCount = [this] { return Now += 1000; };
+        session.GetInstCrt().TickCount = [this] { return Now += 1000; };
+        session.GetDriver().OnSentString = [this](TComDriver& driver, std::int32_t) { FirmwareAnswer(driver); };
         for (TGestionnaire* engine : Engines()) {
             const TGestionnaire::TNotifyEvent send = engine->OnSend;
             engine->OnSend = [this, send](TGestionnaire& sender) {
@@ -71,7 +76,6 @@ public:
                 error(sender);
             };
         }
-        window.FormActivate();
     }
 
     void Write(const std::string& name, const std::string& content) const
@@ -83,21 +87,20 @@ public:
     void Run(std::uint8_t firmware, const std::vector<std::string>& answers)
     {
         FirmwareType = FirmwareTypes[firmware % std::size(FirmwareTypes)];
-        TMainFich& window = Window();
-        window.Timer1Timer();  // the idle tick resets the engines
-        window.MemoStatus->clear();  // the status list would otherwise keep every run's lines
+        TUpdateSession& session = *Session;
+        session.Timer1Timer();  // the idle tick resets the engines
         Answers.assign(answers.begin(), answers.end());
         Arriving.clear();
         Boxes.clear();
         LastSent.clear();
         Ended = Completed = EngineFailed = false;
-        window.StartClick();
+        session.Start();
         const int limit = TicksBeyondAnswers + TicksPerAnswer * static_cast<int>(answers.size());
-        window.Timer1Timer();  // the script is loaded and the link opened
+        session.Timer1Timer();  // the script is loaded and the link opened
         Arriving.push_back(NoFirmwareType);
         Deliver();
         for (int tick = 0; tick < limit && !Ended; ++tick) {
-            window.Timer1Timer();
+            session.Timer1Timer();
             Deliver();
             int busy = 0;
             for (TGestionnaire* engine : Engines())
@@ -105,12 +108,12 @@ public:
             Require(busy <= 1, "one operation line is taken by one engine at most");
         }
         if (!Ended)
-            window.StartClick();  // STOP
-        window.Timer1Timer();
-        // What the run posted (repaints, sockets closed) is handled as the event loop would.
+            session.Stop();
+        session.Timer1Timer();
+        // What the run posted (sockets closed, steps that follow at once) is handled as the event loop would.
         QCoreApplication::sendPostedEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        Require(window.GetSeqState() == 0, "every run returns to idle");
+        Require(session.IsIdle(), "every run returns to idle");
         for (TGestionnaire* engine : Engines())
             Require(!engine->IsBusy(), "the idle tick leaves no engine busy");
         if (Completed) {
@@ -121,10 +124,9 @@ public:
     }
 
 private:
-    TMainFich& Window() { return Windows->MainFich; }
     std::vector<TGestionnaire*> Engines()
     {
-        return {&Window().GetProgBoot(), &Window().GetInstCrt(), &Window().GetProgPsd(), &Window().GetProgJtag()};
+        return {&Session->GetProgBoot(), &Session->GetInstCrt(), &Session->GetProgPsd(), &Session->GetProgJtag()};
     }
 
     // The firmware's answer to the variable command just sent: its type to the
@@ -151,7 +153,7 @@ private:
     // steps it caused have sent.
     void Deliver()
     {
-        TComDriver& driver = Window().GetDriver();
+        TComDriver& driver = Session->GetDriver();
         while (!Arriving.empty() && !Ended) {
             const std::string answer = Arriving.front();
             Arriving.pop_front();
@@ -160,9 +162,9 @@ private:
         }
     }
 
-    FuzzFolder Dir;  // goes after the window
+    FuzzFolder Dir;  // goes after the session
     std::string Folder;
-    std::unique_ptr<TUpdaterWindows> Windows;
+    std::unique_ptr<TUpdateSession> Session;
     std::deque<std::string> Answers;
     std::deque<std::string> Arriving;
     std::vector<std::string> Boxes;
@@ -176,17 +178,9 @@ private:
 
 }  // namespace
 
-// The window lives in a static that goes with the process, after Qt's font
-// caches have gone: what they hold is never freed.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libQt6Gui.so\nleak:libfreetype.so\nleak:libharfbuzz.so\nleak:libfontconfig.so\n";
-}
-
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication application(*argc, *argv);
+    static QCoreApplication application(*argc, *argv);
     return 0;
 }
 

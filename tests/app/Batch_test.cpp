@@ -177,6 +177,22 @@ TEST_P(BatchUpdate, CompletesAFullUpdateConfiguredByTheSettingsFile)
 INSTANTIATE_TEST_SUITE_P(Links, BatchUpdate, ::testing::Values(Transport::Tcp, Transport::Udp, Transport::Pty),
                          [](const auto& info) { return std::string(TransportName(info.param)); });
 
+// Batch mode makes no widget and loads no platform plugin: it runs where there
+// is no display at all, also when the environment asks for X11.
+TEST(BatchMode, RunsWithNoDisplayAtAll)
+{
+    TempDir dir;
+    WriteUpdateBundle(dir);
+    CardProcess card(Transport::Tcp, dir);
+    ASSERT_TRUE(card.Started);
+    dir.Write("Updater.prm", card.SettingsText());
+    const ProcessResult result = RunProcess({"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM=xcb",
+                                             CORVANE_UPDATER, "--batch", "--app-dir", dir.Path()},
+                                            std::chrono::seconds(60));
+    EXPECT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_TRUE(Contains(result.Out, "\nProgram operation completed\n")) << result.Out;
+}
+
 TEST(BatchMode, ManualListAndReadIdChooseWhatRuns)
 {
     TempDir dir;

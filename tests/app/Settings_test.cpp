@@ -1,4 +1,5 @@
 #include "AppBench.h"
+#include "ipconfig.h"
 #include "TempDir.h"
 
 #include <QAction>
@@ -91,7 +92,35 @@ TEST(SettingsFile, CancelledLanDialogKeepsTheComPort)
     round.Bench.Window().LAN1Click();
     EXPECT_TRUE(round.Bench.Window().Com61->isChecked());
     EXPECT_FALSE(round.Bench.Window().LAN1->isChecked());
+    // The Udp click inside the cancelled dialog is forgotten.
+    EXPECT_EQ(round.Bench.LanDialog().LanMode, CON_TCP);
     EXPECT_EQ(round.Close().rfind("CON_TYPE=RS232\nCOM_PORT=COM6\n", 0), 0u);
+}
+
+// Only an Apply in this showing selects the LAN: Escape and the close box leave
+// the port picked since an earlier Apply, and the dialog's mode, as they were.
+TEST(SettingsFile, LanDialogLeftWithoutApplyChangesNothing)
+{
+    SettingsRound round("CON_TYPE=UDP\n");
+    TMainFich& window = round.Bench.Window();
+    TIPConfigDlg& dialog = round.Bench.LanDialog();
+    round.Bench.DialogAction = [&](QDialog&) { dialog.BOkClick(); };
+    window.LAN1->trigger();
+    ASSERT_TRUE(dialog.Applied);
+    window.Com31->trigger();
+    using Leave = void (*)(TIPConfigDlg&);
+    const Leave ways[] = {[](TIPConfigDlg& lan) { lan.reject(); }, [](TIPConfigDlg& lan) { lan.close(); }};
+    for (const Leave leave : ways) {
+        round.Bench.DialogAction = [&](QDialog&) {
+            dialog.RBTcpClick();
+            leave(dialog);
+        };
+        window.LAN1->trigger();
+        EXPECT_TRUE(window.Com31->isChecked());
+        EXPECT_FALSE(window.LAN1->isChecked());
+        EXPECT_EQ(dialog.LanMode, CON_UDP);
+    }
+    EXPECT_EQ(round.Close().rfind("CON_TYPE=RS232\nCOM_PORT=COM3\n", 0), 0u);
 }
 
 TEST(SettingsFile, BadPortValueIsReportedAndTheRestLoads)

@@ -63,9 +63,8 @@ TEST(MainWindow, StatusListFiltersRoutineInfoButNeverErrors)
     window.ShowError("Ping Card 1");
     window.ShowInfo("Verify Device Type");
     EXPECT_EQ(MemoLines(window), (std::vector<std::string>{"Verify Device Type", "Ping Card 1", "Verify Device Type"}));
-    EXPECT_EQ(bench.StatusLines, MemoLines(window));
     // An error sends the sequencer to its error state even when the line is not repeated.
-    EXPECT_EQ(window.GetSeqState(), 6);
+    EXPECT_EQ(window.GetSession().GetSeqState(), TSeqState::Failed);
 }
 
 TEST(MainWindow, IdlePromptOncePerIdlePeriod)
@@ -78,7 +77,7 @@ TEST(MainWindow, IdlePromptOncePerIdlePeriod)
     EXPECT_EQ(MemoLines(window), (std::vector<std::string>{"Click on button START to begin program operation"}));
     EXPECT_EQ(window.Start->text(), "START");
     EXPECT_EQ(window.GetCurentCardDir(), bench.Dir.Path());
-    EXPECT_EQ(window.GetProgJtag().GetCurentDir(), bench.Dir.Path());
+    EXPECT_EQ(window.GetSession().GetProgJtag().GetCurentDir(), bench.Dir.Path());
     EXPECT_TRUE(window.Port1->menuAction()->isEnabled());
 }
 

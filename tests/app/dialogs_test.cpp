@@ -19,7 +19,10 @@ namespace {
 struct LanBench {
     LanBench()
     {
-        Dialog.ShowBox = [this](TBoxKind, const QString& text) { Warnings.push_back(text.toStdString()); };
+        Dialog.ShowBox = [this](TBoxKind, const QString& text) {
+            Warnings.push_back(text.toStdString());
+            return true;
+        };
     }
     void Enter(const char* local, const char* address, const char* remote)
     {

@@ -18,7 +18,7 @@ namespace {
 TMainFich& IdleWindow(TUpdaterWindows& windows)
 {
     TMainFich& window = windows.MainFich;
-    window.ShowBox = [](TBoxKind, const QString&) {};
+    window.ShowBox = [](TBoxKind, const QString&) { return true; };
     window.show();
     window.Timer1Timer();
     return window;

@@ -1,19 +1,15 @@
-// The filters of TMainFich that turn script lines into remarks: components
+// The filters of TUpdateSession that turn script lines into remarks: components
 // already up to date (Auto mode), cards that do not answer their ping, and the
-// operator's choice in the Component Selection dialog (Manual mode).
-#include "main.h"
+// operator's choice of components (Manual mode).
+#include "UpdateSession.h"
 
-#include "CompDlg.h"
 #include "LineFilters.h"
 #include "constante.h"
 #include "hex.h"
 
-#include <QAction>
-#include <QCheckBox>
-
-void TMainFich::SkipUpToDate(TGestionnaire&, std::int32_t component)
+void TUpdateSession::SkipUpToDate(TGestionnaire&, std::int32_t component)
 {
-    if (!MAuto->isChecked())
+    if (Manual)
         return;
     const auto reported = static_cast<unsigned>(component);
     // One bank up to date stands for the whole PSD flash.
@@ -25,26 +21,26 @@ void TMainFich::SkipUpToDate(TGestionnaire&, std::int32_t component)
     }
 }
 
-void TMainFich::SkipFailedCard(TGestionnaire&, std::int32_t card)
+void TUpdateSession::SkipFailedCard(TGestionnaire&, std::int32_t card)
 {
     RemarkLines(ScriptLines, {constante::PrefixComponent + std::string(1, HexDigit(static_cast<unsigned>(card)))});
 }
 
-void TMainFich::CardReady(TGestionnaire&, std::int32_t) {}
+void TUpdateSession::CardReady(TGestionnaire&, std::int32_t) {}
 
-void TMainFich::FilterMainScriptManual()
+void TUpdateSession::FilterMainScriptManual()
 {
-    if (MManual->isChecked() && !CompSel->CBMB->isChecked())
+    if (Manual && !Selection.Motherboard)
         RemarkLines(ScriptLines, {constante::PrefixMotherboard});
 }
 
-void TMainFich::FilterComponentScriptManual()
+void TUpdateSession::FilterComponentScriptManual()
 {
-    if (!MManual->isChecked() || ComponentIndex != constante::MotherboardComponent)
+    if (!Manual || ComponentIndex != constante::MotherboardComponent)
         return;
     for (unsigned component = 0; component <= constante::JtagComponent; ++component) {
         const bool bank = component < constante::BankComponents;
-        if ((bank && !CompSel->CBMBMCU->isChecked()) || (!bank && !CompSel->CBMBPROM1->isChecked()))
+        if ((bank && !Selection.Mcu) || (!bank && !Selection.Prom1))
             RemarkComponentLines(ComponentLines, component);
     }
 }

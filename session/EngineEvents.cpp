@@ -1,13 +1,11 @@
 // The handlers of the engines' events: commands to the link, received text to
-// the busy engine, progress, messages and the device identifier to the window.
-#include "main.h"
+// the busy engine, progress, messages and the device identifier to the views.
+#include "UpdateSession.h"
 
 #include "constante.h"
 #include "hex.h"
 
-#include <QProgressBar>
-
-void TMainFich::WireEngine(TGestionnaire& engine)
+void TUpdateSession::WireEngine(TGestionnaire& engine)
 {
     engine.OnSend = [this](TGestionnaire& sender) { EngineSend(sender); };
     engine.OnChangeBufIn = [this](TGestionnaire& sender) { EngineChangeBufIn(sender); };
@@ -20,50 +18,47 @@ void TMainFich::WireEngine(TGestionnaire& engine)
     engine.OnChangeDeviceID = [this](TGestionnaire& sender) { EngineChangeDeviceID(sender); };
 }
 
-void TMainFich::EngineSend(TGestionnaire& Sender)
+void TUpdateSession::EngineSend(TGestionnaire& Sender)
 {
     StepSentToCard = true;
     Driver->SendRaw(Sender.GetOutBuffer());
 }
 
-void TMainFich::EngineReceive(TGestionnaire& Sender) { Sender.SetInBuffer(ReceivedText); }
+void TUpdateSession::EngineReceive(TGestionnaire& Sender) { Sender.SetInBuffer(ReceivedText); }
 
-void TMainFich::EngineChangeBufIn(TGestionnaire& Sender)
+void TUpdateSession::EngineChangeBufIn(TGestionnaire& Sender)
 {
     if (Sender.GetInBuffer().size() < ReceivedText.size())
         StepMovedOn = true;
     ReceivedText = Sender.GetInBuffer();
 }
 
-void TMainFich::EngineChangeBusy(TGestionnaire& Sender)
+void TUpdateSession::EngineChangeBusy(TGestionnaire& Sender)
 {
     if (Sender.IsBusy() != EngineBusy)
         StepMovedOn = true;
     EngineBusy = Sender.IsBusy();
 }
 
-void TMainFich::EngineStepProgress(TGestionnaire&)
-{
-    ProgressBar1->setValue(std::min(ProgressBar1->value() + 1, ProgressBar1->maximum()));
-}
+void TUpdateSession::EngineStepProgress(TGestionnaire&) { StepBar(TRunBar::Operation); }
 
-void TMainFich::EngineChangeMaxProgress(TGestionnaire& Sender) { ProgressBar1->setMaximum(Sender.GetMaxProgress()); }
+void TUpdateSession::EngineChangeMaxProgress(TGestionnaire& Sender) { SetBarMaximum(TRunBar::Operation, Sender.GetMaxProgress()); }
 
-void TMainFich::EngineInfo(TGestionnaire& Sender) { ShowInfo(Sender.GetInfoText()); }
+void TUpdateSession::EngineInfo(TGestionnaire& Sender) { ShowInfo(Sender.GetInfoText()); }
 
-void TMainFich::EngineError(TGestionnaire& Sender) { ShowError(Sender.GetErrorText()); }
+void TUpdateSession::EngineError(TGestionnaire& Sender) { ShowError(Sender.GetErrorText()); }
 
-void TMainFich::EngineChangeDeviceID(TGestionnaire& Sender)
+void TUpdateSession::EngineChangeDeviceID(TGestionnaire& Sender)
 {
     CardDeviceID = Sender.GetDeviceID();
     LookUpOptionCode();
     for (TGestionnaire* engine : Engines())
         engine->SetUpdateAllowed(DeviceIdentified);
-    FormPaint();
-    update();
+    if (OnDeviceID)
+        OnDeviceID(CardDeviceID);
 }
 
-void TMainFich::LookUpOptionCode()
+void TUpdateSession::LookUpOptionCode()
 {
     DeviceIdentified = true;
     OptionCode = constante::DefaultOptionCode;

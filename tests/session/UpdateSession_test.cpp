@@ -1,51 +1,23 @@
-#include "AppBench.h"
+// Whole runs of one session against the simulated card, with no window.
+#include "SessionBench.h"
 
-#include <QAction>
-#include <QCheckBox>
-#include <QMenu>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTimer>
 #include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 namespace {
 
 using Lines = std::vector<std::string>;
+using TRunResult = TUpdateSession::TRunResult;
+using TRunBar = TUpdateSession::TRunBar;
 
 const std::string Prompt = "Click on button START to begin program operation";
-
-// A window and a card that it reaches through "Updater.prm" alone.
-struct RunBench {
-    explicit RunBench(Transport transport = Transport::Tcp, CardOptions options = {}) : Card(transport, options) {}
-    void Open(const std::string& scriptArgument = {})
-    {
-        Bench.Dir.Write("Updater.prm", Card.SettingsText());
-        Bench.Open(scriptArgument);
-    }
-    std::string Path(const std::string& name) const { return Bench.Dir.Path() + name; }
-    const SimulatedCard& Sim() const { return Card.Card; }
-
-    CardBench Card;
-    AppBench Bench;
-};
-
-void ExpectFullyProgrammed(const SimulatedCard& card, const UpdateBundle& bundle)
-{
-    EXPECT_TRUE(HoldsImage(card.BootArea(), bundle.Boot));
-    EXPECT_TRUE(HoldsImage(card.Bank(0), bundle.Bank0));
-    EXPECT_TRUE(HoldsImage(card.Bank(1), bundle.Bank1));
-    EXPECT_TRUE(card.BootArea().Verified && card.Bank(0).Verified && card.Bank(1).Verified);
-    const std::vector<std::uint8_t>& memory = card.Jtag().Devices()[0].Memory();
-    EXPECT_TRUE(std::equal(bundle.JtagMemory.begin(), bundle.JtagMemory.end(), memory.begin()));
-    EXPECT_EQ(card.Versions(), (std::map<char, std::string>{{'0', "0102"}, {'8', "0200"}}));
-    EXPECT_EQ(card.OptionCode(), "0000");
-    EXPECT_EQ(card.CurrentMode(), SimulatedCard::Mode::Firmware);  // "FI" came last
-}
+const std::vector<TRunResult> Completed{TRunResult::Completed};
+const std::vector<TRunResult> Failed{TRunResult::Failed};
 
 class FullUpdate : public ::testing::TestWithParam<Transport> {};
 
@@ -56,12 +28,11 @@ TEST_P(FullUpdate, ProgramsEveryComponentAndEndsWithTheClosingLines)
     RunBench run(GetParam());
     const UpdateBundle bundle = WriteUpdateBundle(run.Bench.Dir);
     run.Open();
-    TMainFich& window = run.Bench.Window();
-    window.Timer1Timer();
+    TUpdateSession& session = run.Bench.Session();
     ASSERT_TRUE(run.Bench.Run());
-    EXPECT_EQ(run.Bench.RunEnds, std::vector<bool>{true});
+    EXPECT_EQ(run.Bench.RunEnds, Completed);
     EXPECT_TRUE(run.Bench.Boxes.empty()) << run.Bench.Boxes[0];
-    ExpectFullyProgrammed(run.Sim(), bundle);
+    EXPECT_TRUE(HoldsBundle(run.Sim(), bundle));
     EXPECT_EQ(run.Sim().UserVersion(), "0105");
 
     const Lines lines = run.Bench.RunLines();
@@ -69,20 +40,19 @@ TEST_P(FullUpdate, ProgramsEveryComponentAndEndsWithTheClosingLines)
     EXPECT_EQ(lines.back(), "Program operation completed");
     for (const char* line : {"Device ID : AAAA", "Erase Bank1", "ID Number : 5A", "ID Number : 1C0DE0A5", "Ext card"})
         EXPECT_TRUE(run.Bench.HasLine(line)) << line;
-    EXPECT_EQ(window.windowTitle(), "Corvane Pelto Updater Device ID : AAAA");
-    for (const QProgressBar* bar : {window.ProgressBar1, window.ProgressBar2, window.ProgressBar3})
-        EXPECT_EQ(bar->value(), bar->maximum());
-    EXPECT_EQ(window.GetDriver().GetConType(), CON_NONE);
-    EXPECT_TRUE(window.Port1->menuAction()->isEnabled());
-    EXPECT_EQ(window.Start->text(), "QUIT");  // for one tick: no Read Id button here
+    EXPECT_EQ(session.DeviceIdText(), "Device ID : AAAA");
+    for (TRunBar bar : {TRunBar::Operation, TRunBar::Component, TRunBar::Whole})
+        EXPECT_EQ(session.GetBar(bar).Value, session.GetBar(bar).Maximum);
+    EXPECT_EQ(session.GetDriver().GetConType(), CON_NONE);
+    EXPECT_EQ(session.GetSeqState(), TSeqState::Idle);
 
     // The next idle tick brings the prompt back once and the link stays closed.
-    window.Timer1Timer();
-    window.Timer1Timer();
+    session.Timer1Timer();
+    session.Timer1Timer();
     EXPECT_EQ(run.Bench.StatusLines.back(), Prompt);
     EXPECT_EQ(std::count(run.Bench.StatusLines.begin(), run.Bench.StatusLines.end(), Prompt), 2);
-    EXPECT_EQ(window.Start->text(), "START");
-    EXPECT_EQ(window.Timer1->interval(), 500);
+    EXPECT_EQ(session.GetTimer().interval(), 500);
+    EXPECT_EQ(session.DeviceIdText(), "(Device Id Unknown)");
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, FullUpdate, ::testing::Values(Transport::Tcp, Transport::Udp, Transport::Pty),
@@ -90,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(Links, FullUpdate, ::testing::Values(Transport::Tcp, Tr
 
 // Skipped lines, finished operations and replies that came in one piece move the
 // run on at once: the timer's ticks are left to the probe, which counts them.
-TEST(Sequencer, MovesOnWithoutWaitingForTheNextTick)
+TEST(Session, MovesOnWithoutWaitingForTheNextTick)
 {
     RunBench run;
     const UpdateBundle bundle = WriteUpdateBundle(run.Bench.Dir);
@@ -101,9 +71,9 @@ TEST(Sequencer, MovesOnWithoutWaitingForTheNextTick)
     run.Bench.Dir.Write("MB/script.ini", remarks + "P0 BANK0.HEX\r\nP1 BANK1.HEX\r\nD0\r\nV0 0102\r\n" + remarks);
     run.Open();
     int ticks = 0;
-    QObject::connect(run.Bench.Window().Timer1, &QTimer::timeout, [&ticks] { ++ticks; });
+    QObject::connect(&run.Bench.Session().GetTimer(), &QTimer::timeout, [&ticks] { ++ticks; });
     ASSERT_TRUE(run.Bench.Run());
-    EXPECT_EQ(run.Bench.RunEnds, std::vector<bool>{true});
+    EXPECT_EQ(run.Bench.RunEnds, Completed);
     EXPECT_TRUE(HoldsImage(run.Sim().Bank(0), bundle.Bank0));
     EXPECT_TRUE(HoldsImage(run.Sim().Bank(1), bundle.Bank1));
     EXPECT_TRUE(HoldsImage(run.Sim().BootArea(), bundle.Boot));
@@ -111,67 +81,43 @@ TEST(Sequencer, MovesOnWithoutWaitingForTheNextTick)
     EXPECT_LT(ticks, 20);
 }
 
-TEST(Sequencer, AutoModeSkipsBanksAlreadyAtTheScriptsVersion)
+TEST(Session, AutoModeSkipsWhatIsUpToDateManualModeWhatIsNotChosen)
 {
     CardOptions options;
-    options.Versions = {{3, "0102"}};
+    options.Versions = {{3, "0102"}, {8, "0200"}};
     RunBench run(Transport::Tcp, options);
     const UpdateBundle bundle = WriteUpdateBundle(run.Bench.Dir);
     run.Bench.Dir.Write("MB/script.ini", "T3 0102\r\nP0 BANK0.HEX\r\nP1 BANK1.HEX\r\nV0 0102\r\nD0\r\n"
                                          "T8 0200\r\nP8 PROM.SVF\r\nV8 0200\r\n");
     run.Open();
+    TUpdateSession& session = run.Bench.Session();
+    // One bank up to date stands for all eight; the JTAG target is skipped alone.
     ASSERT_TRUE(run.Bench.Run());
-    EXPECT_EQ(run.Bench.RunEnds, std::vector<bool>{true});
+    EXPECT_EQ(run.Bench.RunEnds, Completed);
     EXPECT_EQ(run.Sim().Bank(0).Erases + run.Sim().Bank(1).Erases, 0u);
+    EXPECT_EQ(run.Sim().EffectRecordsExecuted(), 0u);
     EXPECT_TRUE(run.Bench.HasLine("ID Number : 5A"));  // "D" lines still run
-    EXPECT_EQ(run.Sim().Versions().at('8'), "0200");
     EXPECT_EQ(run.Sim().Versions().count('0'), 0u);
-    const std::vector<std::uint8_t>& memory = run.Sim().Jtag().Devices()[0].Memory();
-    EXPECT_TRUE(std::equal(bundle.JtagMemory.begin(), bundle.JtagMemory.end(), memory.begin()));
-}
 
-TEST(Sequencer, AutoModeSkipsTheJtagTargetAlone)
-{
-    CardOptions options;
-    options.Versions = {{8, "0200"}};
-    RunBench run(Transport::Tcp, options);
-    const UpdateBundle bundle = WriteUpdateBundle(run.Bench.Dir);
-    run.Open();
+    // Manual mode skips nothing that is up to date, only what is not chosen.
+    session.SetManual(true);
+    session.SetSelection({true, false, true});
     ASSERT_TRUE(run.Bench.Run());
-    EXPECT_TRUE(HoldsImage(run.Sim().Bank(1), bundle.Bank1));
-    EXPECT_EQ(run.Sim().EffectRecordsExecuted(), 0u);
-    // Manual mode would not have skipped anything: the filter belongs to Auto.
-    run.Bench.Window().MManual->setChecked(true);
-    ASSERT_TRUE(run.Bench.Run());
+    EXPECT_EQ(run.Sim().Bank(0).Erases, 0u);
     EXPECT_GT(run.Sim().EffectRecordsExecuted(), 0u);
-}
-
-TEST(Sequencer, ManualSelectionSkipsWhatIsNotChecked)
-{
-    RunBench run;
-    const UpdateBundle bundle = WriteUpdateBundle(run.Bench.Dir);
-    run.Open();
-    TMainFich& window = run.Bench.Window();
-    window.MManual->setChecked(true);
-    window.GetCompSel().CBMB->setChecked(false);
-    ASSERT_TRUE(run.Bench.Run());
-    EXPECT_EQ(run.Bench.RunEnds, std::vector<bool>{true});
-    EXPECT_EQ(window.GetScriptLines().at(1), "rem");
-    EXPECT_EQ(run.Sim().Bank(0).Erases, 0u);
-    EXPECT_EQ(run.Sim().EffectRecordsExecuted(), 0u);
-    EXPECT_EQ(run.Sim().UserVersion(), "0105");  // "C0" runs whatever the dialog shows
-
-    window.GetCompSel().CBMB->setChecked(true);
-    window.GetCompSel().CBMBMCU->setChecked(false);
-    ASSERT_TRUE(run.Bench.Run());
-    EXPECT_EQ(run.Sim().Bank(0).Erases, 0u);
-    EXPECT_EQ(run.Sim().Versions().count('0'), 0u);
-    EXPECT_EQ(run.Sim().Versions().at('8'), "0200");
     const std::vector<std::uint8_t>& memory = run.Sim().Jtag().Devices()[0].Memory();
     EXPECT_TRUE(std::equal(bundle.JtagMemory.begin(), bundle.JtagMemory.end(), memory.begin()));
+
+    // Without the motherboard, "CM" is a remark and "C0" runs whatever the selection says.
+    session.SetSelection({false, true, true});
+    ASSERT_TRUE(run.Bench.Run());
+    EXPECT_EQ(run.Bench.RunEnds, Completed);
+    EXPECT_EQ(session.GetScriptLines().at(1), "rem");
+    EXPECT_EQ(run.Sim().Bank(0).Erases, 0u);
+    EXPECT_EQ(run.Sim().UserVersion(), "0105");
 }
 
-TEST(Sequencer, CardFailingItsPingSkipsItsComponent)
+TEST(Session, CardFailingItsPingSkipsItsComponent)
 {
     CardOptions options;
     options.AbsentCards = {0};
@@ -179,14 +125,14 @@ TEST(Sequencer, CardFailingItsPingSkipsItsComponent)
     const UpdateBundle bundle = WriteUpdateBundle(run.Bench.Dir);
     run.Open();
     ASSERT_TRUE(run.Bench.Run());
-    EXPECT_EQ(run.Bench.RunEnds, std::vector<bool>{true});
-    EXPECT_EQ(run.Bench.Window().GetScriptLines(), (Lines{"rem full update", "CM", "M0", "rem"}));
+    EXPECT_EQ(run.Bench.RunEnds, Completed);
+    EXPECT_EQ(run.Bench.Session().GetScriptLines(), (Lines{"rem full update", "CM", "M0", "rem"}));
     EXPECT_EQ(run.Sim().UserVersion(), "");
     EXPECT_FALSE(run.Bench.HasLine("Ext card"));
-    ExpectFullyProgrammed(run.Sim(), bundle);
+    EXPECT_TRUE(HoldsBundle(run.Sim(), bundle));
 }
 
-TEST(Sequencer, SyntaxErrorsNameTheLineAndTheScript)
+TEST(Session, SyntaxErrorsNameTheLineAndTheScript)
 {
     RunBench run;
     WriteUpdateBundle(run.Bench.Dir);
@@ -205,14 +151,14 @@ TEST(Sequencer, SyntaxErrorsNameTheLineAndTheScript)
         run.Bench.Dir.Write("EXT/script.ini", ext);
         run.Bench.Boxes.clear();
         ASSERT_TRUE(run.Bench.Run()) << script;
-        EXPECT_EQ(run.Bench.RunEnds, std::vector<bool>{false}) << script;
+        EXPECT_EQ(run.Bench.RunEnds, Failed) << script;
         EXPECT_EQ(run.Bench.Boxes, Lines{box}) << script;
-        EXPECT_EQ(run.Bench.Window().GetDriver().GetConType(), CON_NONE);
+        EXPECT_EQ(run.Bench.Session().GetDriver().GetConType(), CON_NONE);
     }
     EXPECT_TRUE(run.Bench.HasLine("here"));  // "Cz" ran the "EXT/" component
 }
 
-TEST(Sequencer, MissingScriptsAndFilesAreReported)
+TEST(Session, MissingScriptsAndFilesAreReported)
 {
     RunBench run;
     WriteUpdateBundle(run.Bench.Dir);
@@ -221,7 +167,8 @@ TEST(Sequencer, MissingScriptsAndFilesAreReported)
     std::filesystem::remove_all(run.Path("EXT"));
     ASSERT_TRUE(run.Bench.Run());
     // The component was never updated: the run must not end as completed.
-    EXPECT_EQ(run.Bench.RunEnds, std::vector<bool>{false});
+    EXPECT_EQ(run.Bench.RunEnds, Failed);
+    EXPECT_EQ(run.Bench.EndMessages, Lines{run.Path("EXT/script.ini File not found !!!")});
     EXPECT_TRUE(run.Bench.HasLine(run.Path("EXT/script.ini") + " File not found !!!"));
     EXPECT_EQ(run.Bench.Boxes, Lines{run.Path("EXT/script.ini File not found !!!\r\n") + run.Path("EXT/script.ini")});
     EXPECT_FALSE(run.Bench.HasLine("after"));
@@ -240,27 +187,30 @@ TEST(Sequencer, MissingScriptsAndFilesAreReported)
     EXPECT_EQ(run.Bench.Boxes, Lines{run.Path("script.ini File not found !!!\r\n") + run.Path("script.ini")});
 }
 
-TEST(Sequencer, EngineErrorClosesTheLinkAndShowsTheBox)
+TEST(Session, EngineErrorClosesTheLinkAndEndsTheRunWithTheScriptsPath)
 {
     CardOptions options;
     options.Faults.Refused = {"P1"};
     RunBench run(Transport::Tcp, options);
     WriteUpdateBundle(run.Bench.Dir);
     run.Open();
-    TMainFich& window = run.Bench.Window();
+    TUpdateSession& session = run.Bench.Session();
+    std::vector<std::string> sequence;
+    session.OnRunEnding = [&] { sequence.push_back("ending"); };
+    session.OnBox = [&](TBoxKind kind, const std::string& text) {
+        EXPECT_EQ(kind, TBoxKind::Error);
+        // The link is closed before the box is shown.
+        EXPECT_EQ(session.GetDriver().GetConType(), CON_NONE);
+        sequence.push_back(text);
+    };
     ASSERT_TRUE(run.Bench.Run());
-    EXPECT_EQ(run.Bench.RunEnds, std::vector<bool>{false});
-    EXPECT_EQ(run.Bench.Boxes, Lines{"Error while erasing !!!\r\n" + run.Path("MB/script.ini")});
+    EXPECT_EQ(run.Bench.RunEnds, Failed);
+    EXPECT_EQ(sequence, (Lines{"ending", "Error while erasing !!!\r\n" + run.Path("MB/script.ini")}));
     EXPECT_EQ(run.Bench.RunLines().back(), "Error while erasing !!!");
-    EXPECT_EQ(window.GetDriver().GetConType(), CON_NONE);
-    EXPECT_EQ(window.GetSeqState(), 0);
-    // Without a Read Id button the Start button offers to quit while the box is up.
-    EXPECT_EQ(window.Start->text(), "QUIT");
-    window.Timer1Timer();
-    EXPECT_EQ(window.Start->text(), "START");
+    EXPECT_EQ(session.GetSeqState(), TSeqState::Idle);
 }
 
-TEST(Sequencer, StopInTheMiddleThenAFreshRun)
+TEST(Session, StopInTheMiddleThenAFreshRun)
 {
     RunBench run;
     const UpdateBundle bundle = WriteUpdateBundle(run.Bench.Dir);
@@ -272,25 +222,65 @@ TEST(Sequencer, StopInTheMiddleThenAFreshRun)
         if (card.Bank(1).LinesWritten <= 2)
             answer(bytes);
     };
-    TMainFich& window = run.Bench.Window();
-    window.StartClick();
-    window.Timer1Timer();
+    TUpdateSession& session = run.Bench.Session();
+    run.Bench.Begin();
     ASSERT_TRUE(WaitUntil([&] { return run.Sim().Bank(1).LinesWritten > 2; }));
-    window.StartClick();
-    EXPECT_EQ(window.GetSeqState(), 0);
-    EXPECT_EQ(window.GetDriver().GetConType(), CON_NONE);
-    EXPECT_TRUE(window.Quit->isEnabled());
-    EXPECT_TRUE(run.Bench.RunEnds.empty());
+    EXPECT_FALSE(session.Start());  // START is STOP while a run is on
+    session.Stop();
+    EXPECT_EQ(session.GetSeqState(), TSeqState::Idle);
+    EXPECT_EQ(session.GetDriver().GetConType(), CON_NONE);
+    EXPECT_EQ(run.Bench.RunEnds, std::vector<TRunResult>{TRunResult::Stopped});
     EXPECT_FALSE(run.Sim().Bank(1).Verified);
 
     card.OnOutput = answer;
-    window.Timer1Timer();  // the idle step resets the engines
     ASSERT_TRUE(run.Bench.Run());
-    EXPECT_EQ(run.Bench.RunEnds, std::vector<bool>{true});
-    ExpectFullyProgrammed(run.Sim(), bundle);
+    EXPECT_EQ(run.Bench.RunEnds, Completed);
+    EXPECT_TRUE(HoldsBundle(run.Sim(), bundle));
 }
 
-TEST(Sequencer, UnansweredProbeAsksForTheButtonAndSynchronisesAnyway)
+// The JTAG engine gives the card a second after "P8" is accepted. The thread is
+// not held meanwhile: STOP ends the run at once and nothing more is sent.
+TEST(Session, StopDuringThePauseBeforeAPlayEndsTheRunAtOnce)
+{
+    RunBench run;
+    WriteUpdateBundle(run.Bench.Dir);
+    run.Bench.Dir.Write("script.ini", "CM\r\n");
+    run.Bench.Dir.Write("MB/script.ini", "P8 PROM.SVF\r\n");
+    run.Bench.Link = run.Card.SessionLink();
+    run.Bench.Open({}, true);
+    TUpdateSession& session = run.Bench.Session();
+    run.Bench.Begin();
+    ASSERT_TRUE(WaitUntil([&] { return session.GetProgJtag().GetState() == TProgJtag::JtagState::PausedBeforePlay; }));
+    const std::size_t recordsBefore = run.Sim().EffectRecordsExecuted();
+    // The event loop runs on during the pause: timers fire, text is taken.
+    bool tickedDuringPause = false;
+    QTimer::singleShot(200, [&] { tickedDuringPause = true; });
+    ASSERT_TRUE(WaitUntil([&] { return tickedDuringPause; }, 900));
+    const auto stopAt = std::chrono::steady_clock::now();
+    session.Stop();
+    EXPECT_EQ(session.GetSeqState(), TSeqState::Idle);
+    EXPECT_EQ(session.GetDriver().GetConType(), CON_NONE);
+    EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::milliseconds(100));
+    EXPECT_EQ(run.Bench.RunEnds, std::vector<TRunResult>{TRunResult::Stopped});
+    // Past the end of the pause, no record went out.
+    WaitUntil([] { return false; }, 1200);
+    EXPECT_EQ(run.Sim().EffectRecordsExecuted(), recordsBefore);
+}
+
+TEST(Session, PauseBeforeAPlayStillPlaysTheWholeFile)
+{
+    RunBench run;
+    const UpdateBundle bundle = WriteUpdateBundle(run.Bench.Dir);
+    run.Bench.Link = run.Card.SessionLink();
+    run.Bench.Open({}, true);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(run.Bench.Run());
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_EQ(run.Bench.RunEnds, Completed);
+    EXPECT_TRUE(HoldsBundle(run.Sim(), bundle));
+}
+
+TEST(Session, UnansweredProbeAsksForTheButtonAndSynchronisesAnyway)
 {
     CardOptions options;
     options.StartInBootLoader = true;
@@ -302,24 +292,24 @@ TEST(Sequencer, UnansweredProbeAsksForTheButtonAndSynchronisesAnyway)
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front(), "Switch ON device while pushing the ENTER button");
     EXPECT_FALSE(run.Bench.HasLine("Synchronize..."));
-    ExpectFullyProgrammed(run.Sim(), bundle);
+    EXPECT_TRUE(HoldsBundle(run.Sim(), bundle));
 }
 
-TEST(Sequencer, FailureEscapingAStepEndsTheRunInOrder)
+TEST(Session, FailureEscapingAStepEndsTheRunInOrder)
 {
     RunBench run;
     WriteUpdateBundle(run.Bench.Dir);
     run.Bench.Dir.Write("script.ini", "prompt boom\r\nprompt never\r\n");
     run.Open();
-    TMainFich& window = run.Bench.Window();
-    window.GetInstCrt().OnInfo = [](TGestionnaire& engine) { throw std::runtime_error(engine.GetInfoText()); };
+    TUpdateSession& session = run.Bench.Session();
+    session.GetInstCrt().OnInfo = [](TGestionnaire& engine) { throw std::runtime_error(engine.GetInfoText()); };
     ASSERT_TRUE(run.Bench.Run());
     EXPECT_EQ(run.Bench.Boxes, Lines{"boom\r\n" + run.Path("script.ini")});
-    EXPECT_TRUE(window.Timer1->isActive());
-    EXPECT_EQ(window.GetDriver().GetConType(), CON_NONE);
+    EXPECT_TRUE(session.GetTimer().isActive());
+    EXPECT_EQ(session.GetDriver().GetConType(), CON_NONE);
 }
 
-TEST(Sequencer, OtherScriptNamesEndWithTheClosingLineOnly)
+TEST(Session, OtherScriptNamesEndWithTheClosingLineOnly)
 {
     CardOptions options;
     options.DeviceId = 0x1234;
@@ -330,39 +320,42 @@ TEST(Sequencer, OtherScriptNamesEndWithTheClosingLineOnly)
     const std::string argument = elsewhere.Write("Script.ini", "C0\r\n");
     run.Bench.Dir.Write("EXT/Script.ini", "UV 0777\r\n");
     run.Open(argument);
-    TMainFich& window = run.Bench.Window();
 
     ASSERT_TRUE(run.Bench.Run(true));
-    EXPECT_EQ(run.Bench.RunEnds, std::vector<bool>{true});
+    EXPECT_EQ(run.Bench.RunEnds, Completed);
     EXPECT_TRUE(run.Bench.HasLine("ID Number : 1C0DE0A5"));
-    EXPECT_EQ(window.windowTitle(), "Corvane Pelto Updater Device ID : 1234");
+    EXPECT_EQ(run.Bench.Session().DeviceIdText(), "Device ID : 1234");
 
     // START runs the argument; its component script has its file name, below the program's folder.
     ASSERT_TRUE(run.Bench.Run());
-    EXPECT_EQ(run.Bench.RunEnds, std::vector<bool>{true});
+    EXPECT_EQ(run.Bench.RunEnds, Completed);
     EXPECT_EQ(run.Sim().UserVersion(), "0777");
     EXPECT_EQ(run.Sim().BootArea().Erases, 0u);
     EXPECT_EQ(run.Sim().OptionCode(), "");
     EXPECT_EQ(run.Sim().CurrentMode(), SimulatedCard::Mode::Firmware);
 }
 
-TEST(Sequencer, DeviceIdentifierZeroStillAllowsProgramming)
+TEST(Session, DeviceIdentifierZeroStillAllowsProgramming)
 {
     CardOptions options;
     options.DeviceId = 0;
     RunBench run(Transport::Tcp, options);
     const UpdateBundle bundle = WriteUpdateBundle(run.Bench.Dir);
     run.Open();
+    std::vector<std::int32_t> reported;
+    run.Bench.Session().OnDeviceID = [&](std::int32_t id) { reported.push_back(id); };
     ASSERT_TRUE(run.Bench.Run());
     EXPECT_TRUE(HoldsImage(run.Sim().Bank(1), bundle.Bank1));
-    EXPECT_EQ(run.Bench.Window().windowTitle(), "Corvane Pelto Updater (Device Id Unknown)");
+    EXPECT_EQ(reported, std::vector<std::int32_t>{0});
+    EXPECT_EQ(run.Bench.Session().DeviceIdText(), "(Device Id Unknown)");
     EXPECT_EQ(run.Sim().OptionCode(), "0000");
 }
 
-TEST(Sequencer, LinkThatCannotOpenEndsTheRun)
+TEST(Session, LinkThatCannotOpenEndsTheRun)
 {
-    AppBench serial;
-    serial.Dir.Write("Updater.prm", "CON_TYPE=RS232\nCOM_PORT=COM3\nCOM3=/dev/corvane-missing\n");
+    SessionBench serial;
+    serial.Link.ComPort = "COM3";
+    serial.Link.SerialDevice = "/dev/corvane-missing";
     serial.Dir.Write("script.ini", "FI\r\n");
     serial.Open();
     ASSERT_TRUE(serial.Run());
@@ -370,25 +363,48 @@ TEST(Sequencer, LinkThatCannotOpenEndsTheRun)
 
     QUdpSocket taken;
     ASSERT_TRUE(taken.bind(QHostAddress::AnyIPv4, 0));
-    AppBench lan;
-    lan.Dir.Write("Updater.prm", "CON_TYPE=UDP\nREMOTE_IP=127.0.0.1\nLOCAL_PORT=" + std::to_string(taken.localPort()) + "\n");
+    SessionBench lan;
+    lan.Link.ConType = CON_UDP;
+    lan.Link.RemoteAddress = "127.0.0.1";
+    lan.Link.RemotePort = 10500;
+    lan.Link.LocalPort = taken.localPort();
     lan.Dir.Write("script.ini", "FI\r\n");
     lan.Open();
     ASSERT_TRUE(lan.Run());
     EXPECT_EQ(lan.Boxes, Lines{"Error while opening LAN Device\r\n" + lan.Dir.Path() + "script.ini"});
 }
 
-TEST(Sequencer, TcpConnectionStillBeingAttemptedIsNoFailure)
+TEST(Session, TcpConnectionStillBeingAttemptedIsNoFailure)
 {
-    AppBench bench;
-    bench.Dir.Write("Updater.prm", "CON_TYPE=TCP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=1\n");
+    SessionBench bench;
+    bench.Link.ConType = CON_TCP;
+    bench.Link.RemoteAddress = "127.0.0.1";
+    bench.Link.RemotePort = 1;
     bench.Dir.Write("script.ini", "FI\r\n");
     bench.Open();
-    bench.Window().StartClick();
-    bench.Window().Timer1Timer();
+    bench.Begin();
     ASSERT_TRUE(WaitUntil([&] { return bench.HasLine("Switch ON device while pushing the ENTER button"); }));
     EXPECT_TRUE(bench.Boxes.empty());
-    EXPECT_TRUE(bench.Window().WaitsOnCard());
-    bench.Window().StartClick();
-    EXPECT_EQ(bench.Window().GetSeqState(), 0);
+    EXPECT_TRUE(bench.Session().WaitsOnCard());
+    bench.Session().Stop();
+    EXPECT_EQ(bench.Session().GetSeqState(), TSeqState::Idle);
+}
+
+// After Close nothing steps any more: neither the timer nor the card's text.
+TEST(Session, ClosedSessionTakesNoFurtherStep)
+{
+    RunBench run;
+    WriteUpdateBundle(run.Bench.Dir);
+    run.Open();
+    TUpdateSession& session = run.Bench.Session();
+    run.Bench.Begin();
+    ASSERT_TRUE(WaitUntil([&] { return run.Bench.HasLine("Device ID : AAAA"); }));
+    session.Stop();
+    session.Close();
+    const std::size_t lines = run.Bench.StatusLines.size();
+    session.Timer1Timer();
+    WaitUntil([] { return false; }, 100);
+    EXPECT_EQ(run.Bench.StatusLines.size(), lines);
+    EXPECT_FALSE(session.GetTimer().isActive());
+    EXPECT_FALSE(session.Start());
 }

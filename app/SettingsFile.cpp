@@ -1,0 +1,107 @@
+#include "SettingsFile.h"
+
+#include "SerialDevice.h"
+#include "constante.h"
+#include "textutil.h"
+
+namespace {
+
+struct ConTypeName {
+    tConnectionType Type;
+    const char* Name;
+};
+constexpr ConTypeName ConTypeNames[] = {
+    {CON_NONE, constante::ConTypeNone},
+    {CON_RS232, constante::ConTypeRs232},
+    {CON_UDP, constante::ConTypeUdp},
+    {CON_TCP, constante::ConTypeTcp},
+};
+
+// Exact comparison, letter case included; anything unknown is no connection.
+tConnectionType ConTypeFromName(const std::string& name)
+{
+    for (const ConTypeName& entry : ConTypeNames)
+        if (name == entry.Name)
+            return entry.Type;
+    return CON_NONE;
+}
+
+std::string NameOfConType(tConnectionType type)
+{
+    for (const ConTypeName& entry : ConTypeNames)
+        if (type == entry.Type)
+            return entry.Name;
+    return constante::ConTypeNone;
+}
+
+std::string OrDefault(std::string value, const char* defaultValue) { return value.empty() ? defaultValue : value; }
+
+}  // namespace
+
+std::string TSettingsFile::ComPortName(int port) { return constante::ComPortPrefix + std::to_string(port); }
+
+TPortChoice TSettingsFile::Load(const std::string& path, const TWarning& warn)
+{
+    TPortChoice choice;
+    choice.RemoteAddress = constante::DefaultRemoteIp;
+    choice.RemotePort = std::stoi(constante::DefaultRemotePort);
+    choice.LocalPort = std::stoi(constante::DefaultLocalPort);
+    if (!Settings.Load(path))
+        return choice;
+    const tConnectionType type = ConTypeFromName(OrDefault(Settings.Value(constante::KeyConType), constante::ConTypeNone));
+    if (type == CON_UDP || type == CON_TCP) {
+        choice.Lan = true;
+        choice.LanMode = type;
+    } else {
+        const std::string comPort = OrDefault(Settings.Value(constante::KeyComPort), constante::DefaultComPort);
+        for (int port = 2; port <= ComPortCount; ++port)
+            if (comPort == ComPortName(port))
+                choice.ComPort = port;
+    }
+    choice.RemoteAddress = OrDefault(Settings.Value(constante::KeyRemoteIp), constante::DefaultRemoteIp);
+    choice.RemotePort = PortSetting(constante::KeyRemotePort, constante::DefaultRemotePort, warn);
+    choice.LocalPort = PortSetting(constante::KeyLocalPort, constante::DefaultLocalPort, warn);
+    return choice;
+}
+
+std::int32_t TSettingsFile::PortSetting(const char* key, const char* defaultValue, const TWarning& warn) const
+{
+    const std::string text = OrDefault(Settings.Value(key), defaultValue);
+    std::int32_t port = 0;
+    if (StrToInt32(text, port))
+        return port;
+    if (warn)
+        warn(FormatText(constante::SettingsBadValue, std::string(key) + '=' + text));
+    return std::stoi(defaultValue);
+}
+
+bool TSettingsFile::Save(const std::string& path, const TPortChoice& choice, std::string& message)
+{
+    const tConnectionType type = choice.Lan ? choice.LanMode : CON_RS232;
+    Settings.SetValue(constante::KeyConType, NameOfConType(type));
+    Settings.SetValue(constante::KeyComPort, type == CON_RS232 ? ComPortName(choice.ComPort) : constante::ComPortNotApplicable);
+    Settings.SetValue(constante::KeyRemoteIp, choice.RemoteAddress);
+    Settings.SetValue(constante::KeyRemotePort, std::to_string(choice.RemotePort));
+    Settings.SetValue(constante::KeyLocalPort, std::to_string(choice.LocalPort));
+    if (Settings.Unreadable()) {
+        message = FormatText(constante::SettingsNotSaved, path + " : " + constante::SettingsKeptUnread);
+        return false;
+    }
+    std::string error;
+    if (Settings.Save(path, error))
+        return true;
+    message = FormatText(constante::SettingsNotSaved, path + " : " + error);
+    return false;
+}
+
+TLinkSettings TSettingsFile::LinkFor(const TPortChoice& choice) const
+{
+    TLinkSettings link;
+    link.ConType = choice.Lan ? choice.LanMode : CON_RS232;
+    link.ComPort = ComPortName(choice.ComPort);
+    link.SerialDevice = SerialDeviceFor(link.ComPort, Settings);
+    link.RemoteAddress = choice.RemoteAddress;
+    link.RemotePort = choice.RemotePort;
+    link.LocalPort = choice.LocalPort;
+    return link;
+}

@@ -1,0 +1,53 @@
+// "Updater.prm": the link the operator chose, kept between runs of the program.
+//
+// No widget is involved: the window shows what Load found in its Port menu and
+// LAN Setup dialog, batch mode opens it directly. The file's other lines are
+// kept as they were (TSettingsList).
+#pragma once
+
+#include "ComDriver.h"
+#include "LinkSettings.h"
+#include "SettingsList.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// The Port menu's choice and the LAN Setup dialog's values.
+struct TPortChoice {
+    bool Lan = false;
+    // The serial port when not Lan: 1 to 9 for COM1 to COM9.
+    int ComPort = 1;
+    tConnectionType LanMode = CON_TCP;
+    std::string RemoteAddress;
+    std::int32_t RemotePort = 0;
+    std::int32_t LocalPort = 0;
+};
+
+class TSettingsFile {
+public:
+    static constexpr int ComPortCount = 9;
+    using TWarning = std::function<void(const std::string& text)>;
+
+    // Reads the file at path. A file that is missing or cannot be read gives the
+    // defaults; a port value that is not a number is reported through warn and
+    // replaced by its default, so the keys after it still load.
+    TPortChoice Load(const std::string& path, const TWarning& warn);
+    // Puts the choice into the file's lines and writes them. False, with the text
+    // to show, when the file was not written; a file that could not be read when
+    // it was loaded is never written over, since it may hold the operator's settings.
+    bool Save(const std::string& path, const TPortChoice& choice, std::string& message);
+
+    // The link a run opens for the choice; a serial port opens the device that
+    // its key of the file names, else the standard one.
+    TLinkSettings LinkFor(const TPortChoice& choice) const;
+    const TSettingsList& List() const { return Settings; }
+
+    // "COM1" to "COM9".
+    static std::string ComPortName(int port);
+
+private:
+    std::int32_t PortSetting(const char* key, const char* defaultValue, const TWarning& warn) const;
+
+    TSettingsList Settings;
+};

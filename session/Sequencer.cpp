@@ -1,0 +1,488 @@
+// The update sequencer of TUpdateSession: one step of the state machine per
+// timer tick and per arrival of text from the card.
+#include "UpdateSession.h"
+
+#include "LineFilters.h"
+#include "constante.h"
+#include "hex.h"
+#include "textutil.h"
+
+#include <QFileInfo>
+
+#include <exception>
+
+namespace {
+
+std::string FileNamePart(const std::string& path) { return QFileInfo(QString::fromStdString(path)).fileName().toStdString(); }
+
+}  // namespace
+
+// ---- Ticks and arrivals ---------------------------------------------------------------------------
+
+void TUpdateSession::Timer1Timer()
+{
+    if (Closed)
+        return;
+    Timer1.stop();
+    const auto interval = static_cast<std::uint32_t>(Timer1.interval());
+    Countdown = interval >= Countdown ? 0 : Countdown - interval;
+    GuardedStep();
+    if (!Closed)
+        Timer1.start();
+}
+
+void TUpdateSession::DriverRecString(TComDriver&, std::int32_t)
+{
+    Timer1.stop();
+    ReceivedText += Driver->ReadRaw();
+    if (OnCardText)
+        OnCardText();
+    // A message box inside a step runs an event loop of its own; what arrives
+    // meanwhile waits in ReceivedText for the next step.
+    if (!InStep && !Closed && SeqState != TSeqState::LoadScript && SeqState != TSeqState::StartSync &&
+        SeqState != TSeqState::Failed && SeqState != TSeqState::Completed)
+        GuardedStep();
+    if (!Closed && !InStep)
+        Timer1.start();
+}
+
+void TUpdateSession::GuardedStep()
+{
+    const TSeqState stateBefore = SeqState;
+    const std::int32_t scriptLineBefore = ScriptLineIndex;
+    const std::int32_t componentLineBefore = ComponentLineIndex;
+    StepMovedOn = false;
+    StepSentToCard = false;
+    InStep = true;
+    try {
+        SequencerStep();
+    } catch (const std::exception& failure) {
+        ShowError(failure.what());
+    } catch (...) {
+        ShowError(constante::UnexpectedFailure);
+    }
+    InStep = false;
+    if (ScriptLineIndex != scriptLineBefore || ComponentLineIndex != componentLineBefore)
+        StepMovedOn = true;
+    StepAgainIfMovedOn(stateBefore);
+}
+
+// Each step that follows at once must take text or a script line, start or end
+// an operation, or change the state, so steps that follow one another at once
+// always come to an end.
+void TUpdateSession::StepAgainIfMovedOn(TSeqState stateBefore)
+{
+    const bool movedOn = StepMovedOn || SeqState != stateBefore;
+    const bool waitsForCard = StepSentToCard && ReceivedText.empty();
+    if (!movedOn || waitsForCard || !StepsWithoutCard(SeqState) || StepAgainPosted || Closed)
+        return;
+    StepAgainPosted = true;
+    QMetaObject::invokeMethod(&Timer1, [this] { StepAgain(); }, Qt::QueuedConnection);
+}
+
+void TUpdateSession::StepAgain()
+{
+    StepAgainPosted = false;
+    if (InStep || Closed || !StepsWithoutCard(SeqState))
+        return;
+    Timer1.stop();
+    GuardedStep();
+    if (!Closed)
+        Timer1.start();
+}
+
+// The probe keeps to the ticks, which its countdown counts; states that open or
+// close the link, or show the error box, wait for the tick as well.
+bool TUpdateSession::StepsWithoutCard(TSeqState state)
+{
+    switch (state) {
+    case TSeqState::AwaitSync:
+    case TSeqState::StartClosing:
+    case TSeqState::AwaitClosing:
+    case TSeqState::Completed:
+    case TSeqState::NextMainLine:
+    case TSeqState::AwaitMainLine:
+    case TSeqState::NextComponentLine:
+    case TSeqState::AwaitComponentLine:
+    case TSeqState::StartBootOption:
+    case TSeqState::AwaitBootOption:
+    case TSeqState::AwaitOptionCode:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TUpdateSession::WaitsOnCard() const
+{
+    switch (SeqState) {
+    case TSeqState::Idle:
+    case TSeqState::LoadScript:
+    case TSeqState::Failed:
+    case TSeqState::ErrorBox:
+    case TSeqState::Completed:
+        return false;
+    default:
+        return !(EngineBusy && StartsWith(CurrentLine, constante::KeywordWait));
+    }
+}
+
+// ---- The state machine ---------------------------------------------------------------------
+
+void TUpdateSession::SequencerStep()
+{
+    switch (SeqState) {
+    case TSeqState::Idle: StepIdle(); break;
+    case TSeqState::LoadScript: StepLoadScript(); break;
+    case TSeqState::QueryCard: StepQueryCard(); break;
+    case TSeqState::AwaitCardType: StepAwaitCardType(); break;
+    case TSeqState::StartSync: StepStartSync(); break;
+    case TSeqState::AwaitSync: StepAwaitSync(); break;
+    case TSeqState::Failed: StepFailed(); break;
+    case TSeqState::ErrorBox: StepErrorBox(); break;
+    case TSeqState::StartClosing: StepStartClosing(); break;
+    case TSeqState::AwaitClosing: StepAwaitClosing(); break;
+    case TSeqState::Completed: StepCompleted(); break;
+    case TSeqState::NextMainLine: StepNextMainLine(); break;
+    case TSeqState::AwaitMainLine: StepAwaitMainLine(); break;
+    case TSeqState::NextComponentLine: StepNextComponentLine(); break;
+    case TSeqState::AwaitComponentLine: StepAwaitComponentLine(); break;
+    case TSeqState::StartBootOption: StepStartBootOption(); break;
+    case TSeqState::AwaitBootOption: StepAwaitBootOption(); break;
+    case TSeqState::AwaitOptionCode: StepAwaitOptionCode(); break;
+    default: SeqState = TSeqState::Idle; break;
+    }
+}
+
+void TUpdateSession::StepIdle()
+{
+    ShowInfo(constante::IdlePrompt);
+    for (TGestionnaire* engine : Engines())
+        engine->Reset();
+    CardDeviceID = 0;
+    DeviceIdentified = false;
+    OptionCode = constante::DefaultOptionCode;
+    ComponentIndex = -1;
+    SetCurentCardDir(AppFolder());
+    Timer1.setInterval(static_cast<int>(IdleIntervalMs));
+    if (OnIdle)
+        OnIdle();
+}
+
+void TUpdateSession::StepLoadScript()
+{
+    Timer1.setInterval(static_cast<int>(RunIntervalMs));
+    if (!LoadTextLines(ScriptPath, ScriptLines)) {
+        ShowError(ScriptPath + constante::FileNotFound);
+        return;
+    }
+    Driver->SetConMode(MODE_VAR);
+    if (Link.IsLan()) {
+        Driver->SetIpLocalPort(Link.LocalPort);
+        Driver->SetIpRemotePort(Link.RemotePort);
+        Driver->SetIpRemoteAddress(Link.RemoteAddress);
+    } else {
+        Driver->SetBaudRate(constante::VarPhaseBaud);
+        Driver->SetPort(Link.SerialDevice);
+    }
+    if (OnRunStart)
+        OnRunStart();
+    for (TRunBar bar : {TRunBar::Operation, TRunBar::Component, TRunBar::Whole})
+        SetBarValue(bar, 0);
+    SetBarMaximum(TRunBar::Component, 1);
+    SetBarMaximum(TRunBar::Whole, 2 + CountNonEmptyLines(ScriptLines));
+    ProbeIndex = 0;
+    ProbeRetries = 0;
+    SeqState = TSeqState::QueryCard;
+    OpenLink();
+}
+
+// The driver never reports a failed open by itself; it keeps the result of its
+// last attempt. A TCP connection still being attempted counts as opened.
+void TUpdateSession::OpenLink()
+{
+    Driver->SetConType(Link.IsLan() ? Link.ConType : CON_RS232);
+    if (!Driver->LastOpenSucceeded())
+        ShowError(Link.IsLan() ? std::string(constante::ErrorOpeningLan) : SerialOpenError());
+}
+
+std::string TUpdateSession::SerialOpenError() const
+{
+    return constante::ErrorOpeningPort + Link.ComPort + FormatText(constante::OpenedDeviceFormat, Driver->GetPort());
+}
+
+void TUpdateSession::StepQueryCard()
+{
+    ScriptLineIndex = 0;
+    ReceivedText.clear();
+    FilterMainScriptManual();
+    Driver->SendVarCommand(constante::VarQueryIndex);
+    Countdown = constante::ProbeCountdownMs;
+    SeqState = TSeqState::AwaitCardType;
+}
+
+void TUpdateSession::StepAwaitCardType()
+{
+    if (Countdown == 0) {
+        ShowInfo(constante::SwitchOnDevice);
+        SeqState = TSeqState::StartSync;
+        return;
+    }
+    if (Driver->GetDEV() == constante::DeviceTypeCodes[ProbeIndex]) {
+        ShowInfo(constante::Synchronize);
+        Driver->SetUPDATER(constante::UpdaterHandOverFirst);
+        Driver->SetUPDATER(constante::UpdaterHandOverSecond);
+        SeqState = TSeqState::StartSync;
+    } else if (ProbeRetries < constante::ProbeRepeats) {
+        ++ProbeRetries;
+        ProbeIndex = ProbeIndex == 0 ? 1 : 0;
+        SeqState = TSeqState::QueryCard;
+    }
+}
+
+void TUpdateSession::StepStartSync()
+{
+    Driver->SetConMode(MODE_RAW);
+    if (Driver->GetConType() == CON_RS232) {
+        Driver->SetConType(CON_NONE);
+        Driver->SetBaudRate(constante::RawPhaseBaud);
+        Driver->SetConType(CON_RS232);
+        if (!Driver->LastOpenSucceeded()) {
+            ShowError(SerialOpenError());
+            return;
+        }
+    }
+    ProgBoot->SetCommandLine(constante::LineSync);
+    ProgBoot->Step();
+    SeqState = TSeqState::AwaitSync;
+}
+
+void TUpdateSession::StepAwaitSync()
+{
+    if (ProgBoot->IsBusy())
+        ProgBoot->Step();
+    if (EngineBusy || SeqState == TSeqState::Failed)
+        return;
+    ScriptLineIndex = 0;
+    ToMaximum(TRunBar::Operation);
+    ToMaximum(TRunBar::Component);
+    StepBar(TRunBar::Whole);
+    SeqState = TSeqState::NextMainLine;
+}
+
+void TUpdateSession::StepFailed()
+{
+    ReceivedText.clear();
+    if (OnRunEnding)
+        OnRunEnding();
+    Driver->SetConType(CON_NONE);
+    SeqState = TSeqState::ErrorBox;
+}
+
+void TUpdateSession::StepErrorBox()
+{
+    const std::string script = ComponentIndex == -1 ? ScriptPath : ComponentScriptPath;
+    if (OnBox)
+        OnBox(TBoxKind::Error, LastError + constante::LineEnd + script);
+    SeqState = TSeqState::Idle;
+    EndRun(TRunResult::Failed, LastError, script);
+}
+
+void TUpdateSession::StepStartClosing()
+{
+    CurrentLine = constante::LineClosing;
+    InstCrt->SetCommandLine(CurrentLine);
+    InstCrt->Step();
+    SeqState = TSeqState::AwaitClosing;
+}
+
+void TUpdateSession::StepAwaitClosing()
+{
+    InstCrt->Step();
+    if (!EngineBusy && SeqState != TSeqState::Failed)
+        SeqState = TSeqState::Completed;
+}
+
+void TUpdateSession::StepCompleted()
+{
+    ReceivedText.clear();
+    ShowInfo(constante::OperationCompleted);
+    if (OnRunEnding)
+        OnRunEnding();
+    Driver->SetConType(CON_NONE);
+    SeqState = TSeqState::Idle;
+    for (TRunBar bar : {TRunBar::Operation, TRunBar::Component, TRunBar::Whole})
+        ToMaximum(bar);
+    EndRun(TRunResult::Completed, constante::OperationCompleted, ScriptPath);
+}
+
+void TUpdateSession::StepNextMainLine()
+{
+    if (ScriptLineIndex >= static_cast<std::int32_t>(ScriptLines.size())) {
+        SeqState = FileNamePart(ScriptPath) == constante::MainScriptName ? TSeqState::StartBootOption
+                                                                         : TSeqState::StartClosing;
+        return;
+    }
+    CurrentLine = Trim(ScriptLines[static_cast<std::size_t>(ScriptLineIndex)]);
+    ++ScriptLineIndex;
+    if (StartsWith(CurrentLine, constante::PrefixMotherboard)) {
+        ComponentIndex = constante::MotherboardComponent;
+        StartComponent(constante::MotherboardFolder);
+        return;
+    }
+    if (StartsWith(CurrentLine, constante::PrefixComponent)) {
+        const std::string number = Trim(std::string_view(CurrentLine).substr(1));
+        // "C" alone names no component at all.
+        const unsigned component = number.empty() ? std::size(constante::ComponentFolders) : HexValue(number[0]);
+        if (component >= std::size(constante::ComponentFolders)) {
+            ComponentIndex = -1;
+            SetCurentCardDir(AppFolder());
+            SyntaxError(ScriptLineIndex);
+            return;
+        }
+        ComponentIndex = static_cast<std::int32_t>(component);
+        StartComponent(constante::ComponentFolders[component]);
+        return;
+    }
+    ToMinimum(TRunBar::Operation);
+    ToMinimum(TRunBar::Component);
+    if (CurrentLine.empty() || StartsWith(CurrentLine, constante::Remark)) {
+        ToMaximum(TRunBar::Operation);
+        ToMaximum(TRunBar::Component);
+        StepBar(TRunBar::Whole);
+        return;
+    }
+    if (Dispatch())
+        SeqState = TSeqState::AwaitMainLine;
+    else
+        SyntaxError(ScriptLineIndex);
+}
+
+void TUpdateSession::StartComponent(const std::string& folder)
+{
+    SetCurentCardDir(AppFolder() + folder);
+    ComponentScriptPath = CurentCardDir + FileNamePart(ScriptPath);
+    ComponentLines.clear();
+    // A missing component script ends the run: carrying on would end with
+    // "Program operation completed" for a card whose component was never updated.
+    if (!LoadTextLines(ComponentScriptPath, ComponentLines)) {
+        ShowError(ComponentScriptPath + constante::FileNotFound);
+        return;
+    }
+    ComponentLineIndex = 0;
+    FilterComponentScriptManual();
+    SetBarMaximum(TRunBar::Component, 1 + CountNonEmptyLines(ComponentLines));
+    ToMinimum(TRunBar::Component);
+    SeqState = TSeqState::NextComponentLine;
+}
+
+void TUpdateSession::StepAwaitMainLine()
+{
+    StepBusyEngines();
+    if (EngineBusy || SeqState == TSeqState::Failed)
+        return;
+    ToMaximum(TRunBar::Operation);
+    ToMaximum(TRunBar::Component);
+    StepBar(TRunBar::Whole);
+    SeqState = TSeqState::NextMainLine;
+}
+
+void TUpdateSession::StepNextComponentLine()
+{
+    if (ComponentLineIndex >= static_cast<std::int32_t>(ComponentLines.size())) {
+        ComponentIndex = -1;
+        SetCurentCardDir(AppFolder());
+        ComponentLines.clear();
+        ToMaximum(TRunBar::Operation);
+        ToMaximum(TRunBar::Component);
+        StepBar(TRunBar::Whole);
+        SeqState = TSeqState::NextMainLine;
+        return;
+    }
+    CurrentLine = Trim(ComponentLines[static_cast<std::size_t>(ComponentLineIndex)]);
+    ++ComponentLineIndex;
+    ToMinimum(TRunBar::Operation);
+    if (CurrentLine.empty() || StartsWith(CurrentLine, constante::Remark)) {
+        StepBar(TRunBar::Component);
+        return;
+    }
+    if (Dispatch())
+        SeqState = TSeqState::AwaitComponentLine;
+    else
+        SyntaxError(ComponentLineIndex);
+}
+
+void TUpdateSession::StepAwaitComponentLine()
+{
+    StepBusyEngines();
+    if (!EngineBusy && SeqState != TSeqState::Failed) {
+        SeqState = TSeqState::NextComponentLine;
+        StepBar(TRunBar::Component);
+    }
+}
+
+void TUpdateSession::StepStartBootOption()
+{
+    ToMinimum(TRunBar::Operation);
+    SetBarMaximum(TRunBar::Component, 3);
+    ToMinimum(TRunBar::Component);
+    CurrentLine = constante::LineBootOption;
+    ProgBoot->SetCommandLine(CurrentLine);
+    ProgBoot->Step();
+    StepBar(TRunBar::Component);
+    SeqState = TSeqState::AwaitBootOption;
+}
+
+void TUpdateSession::StepAwaitBootOption()
+{
+    ProgBoot->Step();
+    if (EngineBusy || SeqState == TSeqState::Failed)
+        return;
+    StepBar(TRunBar::Operation);
+    StepBar(TRunBar::Component);
+    CurrentLine = constante::LineOptionPrefix + OptionCode;
+    InstCrt->SetCommandLine(CurrentLine);
+    InstCrt->Step();
+    SeqState = TSeqState::AwaitOptionCode;
+}
+
+void TUpdateSession::StepAwaitOptionCode()
+{
+    InstCrt->Step();
+    if (!EngineBusy && SeqState != TSeqState::Failed) {
+        StepBar(TRunBar::Component);
+        SeqState = TSeqState::StartClosing;
+    }
+}
+
+// ---- Helpers of the steps -----------------------------------------------------------------
+
+bool TUpdateSession::Dispatch()
+{
+    ProgBoot->SetCommandLine(CurrentLine);
+    ProgBoot->Step();
+    InstCrt->SetCommandLine(CurrentLine);
+    InstCrt->Step();
+    ProgPsd->SetCommandLine(CurrentLine);
+    ProgPsd->Step();
+    ProgJtag->SetCommandLine(CurrentLine);
+    ProgJtag->Step();
+    return EngineBusy;
+}
+
+void TUpdateSession::StepBusyEngines()
+{
+    if (ProgBoot->IsBusy())
+        ProgBoot->Step();
+    if (InstCrt->IsBusy())
+        InstCrt->Step();
+    if (ProgPsd->IsBusy())
+        ProgPsd->Step();
+    if (ProgJtag->IsBusy())
+        ProgJtag->Step();
+}
+
+void TUpdateSession::SyntaxError(std::int32_t lineNumber)
+{
+    ShowError(constante::SyntaxErrorLine + std::to_string(lineNumber));
+}

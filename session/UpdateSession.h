@@ -1,0 +1,248 @@
+// TUpdateSession: one run of one card, from START (or Read Id) to its final
+// message, with no window.
+//
+// A session owns everything a run needs: the link driver, the four programming
+// engines, the script line lists, the sequencer and its step timer. One
+// sequencer step runs per timer tick and per arrival of text from the card; a
+// step never waits for the card. Its inputs are plain data (the program's
+// folder, the main script, the link, Auto or Manual with the chosen
+// components); what it has to say leaves through its events, which a window
+// turns into widgets, batch mode into lines of text, tests into recordings.
+//
+// Any number of sessions may live in one process, each with its own driver and
+// engines. The implementation is split by concern: UpdateSession.cpp (inputs,
+// status lines, progress, events), Sequencer.cpp (the state machine),
+// EngineEvents.cpp and ScriptFilters.cpp.
+#pragma once
+
+#include "BoxKind.h"
+#include "ComDriver.h"
+#include "InstCourante.h"
+#include "LinkSettings.h"
+#include "SequencerState.h"
+#include "progboot.h"
+#include "progjtag.h"
+#include "progpsd.h"
+
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TUpdateSession {
+public:
+    // The three progress values: the current operation, the current component
+    // script (or the closing operations), the whole run.
+    enum class TRunBar { Operation, Component, Whole };
+    struct TBarValue {
+        std::int32_t Value = 0;
+        std::int32_t Maximum = 100;
+    };
+    enum class TRunResult { Completed, Failed, Stopped };
+    // The components Manual mode programs.
+    struct TComponentSelection {
+        bool Motherboard = true;
+        bool Mcu = true;
+        bool Prom1 = true;
+    };
+
+    static constexpr std::uint32_t IdleIntervalMs = 500;
+    static constexpr std::uint32_t RunIntervalMs = 10;
+
+    // appDir: the program's folder without a trailing delimiter. scriptArgument:
+    // the main script named on the command line, or empty for "script.ini".
+    explicit TUpdateSession(std::string appDir, std::string scriptArgument = {});
+    ~TUpdateSession();
+    TUpdateSession(const TUpdateSession&) = delete;
+    TUpdateSession& operator=(const TUpdateSession&) = delete;
+
+    // ---- Inputs, read when a run starts.
+    void SetLink(const TLinkSettings& link) { Link = link; }
+    const TLinkSettings& GetLink() const { return Link; }
+    // Manual mode programs the selection; Auto mode skips what is up to date.
+    void SetManual(bool manual) { Manual = manual; }
+    bool IsManual() const { return Manual; }
+    void SetSelection(const TComponentSelection& selection) { Selection = selection; }
+    const TComponentSelection& GetSelection() const { return Selection; }
+    const std::string& GetAppDir() const { return AppDir; }
+
+    // ---- Operations.
+    // START: runs the main script. Only from idle; false otherwise.
+    bool Start();
+    // Read Id: runs "readid.ini". Only from idle; false otherwise.
+    bool ReadId();
+    // STOP: the link is closed at once and the session is idle; the engines stay
+    // where they are until the next idle step resets them.
+    void Stop();
+    // No step follows any more and the link is closed: the session's owner is going.
+    void Close();
+
+    // ---- The sequencer's drive: the timer's tick and the driver's arrivals.
+    void Timer1Timer();
+    void DriverRecString(TComDriver& Sender, std::int32_t nro);
+
+    // ---- Status lines. ShowError also puts the sequencer into its error state.
+    void ShowInfo(std::string_view text);
+    void ShowError(std::string_view text);
+    std::string DeviceIdText() const;
+
+    const std::string& GetCurentCardDir() const { return CurentCardDir; }
+    // Also hands the folder to every engine as its CurentDir.
+    void SetCurentCardDir(const std::string& dir);
+
+    // ---- Events. Each is called only when set.
+    // A status line, exactly as the status list adds it (routine step names and
+    // repeats of the last line never come).
+    std::function<void(const std::string& line)> OnStatusLine;
+    std::function<void(TRunBar bar, const TBarValue& value)> OnProgress;
+    // An engine reported the card's device identifier.
+    std::function<void(std::int32_t deviceId)> OnDeviceID;
+    // Text arrived from the card.
+    std::function<void()> OnCardText;
+    // A modal message box: the call returns once the operator has seen it.
+    std::function<void(TBoxKind kind, const std::string& text)> OnBox;
+    // An idle step ran: the run's controls can be offered again.
+    std::function<void()> OnIdle;
+    // The script is loaded and the link is being opened.
+    std::function<void()> OnRunStart;
+    // A run failed or completed and its link is closed; for a failure, the box
+    // and the end of the run follow.
+    std::function<void()> OnRunEnding;
+    // A run ended. message: the error (failed) or the last status line; script:
+    // the script that was running when it failed.
+    std::function<void(TRunResult result, const std::string& message, const std::string& script)> OnRunEnd;
+
+    // ---- What views and tests observe.
+    TSeqState GetSeqState() const { return SeqState; }
+    bool IsIdle() const { return SeqState == TSeqState::Idle; }
+    // A run is on and waits for the card (not in a "wait" pause of the script).
+    bool WaitsOnCard() const;
+    const TBarValue& GetBar(TRunBar bar) const { return Bars[static_cast<std::size_t>(bar)]; }
+    std::int32_t GetCardDeviceID() const { return CardDeviceID; }
+    const std::string& GetOptionCode() const { return OptionCode; }
+    const std::vector<std::string>& GetScriptLines() const { return ScriptLines; }
+    const std::string& GetScriptPath() const { return ScriptPath; }
+    QTimer& GetTimer() { return Timer1; }
+    TComDriver& GetDriver() { return *Driver; }
+    TProgBoot& GetProgBoot() { return *ProgBoot; }
+    TInstCrt& GetInstCrt() { return *InstCrt; }
+    TProgPsd& GetProgPsd() { return *ProgPsd; }
+    TProgJtag& GetProgJtag() { return *ProgJtag; }
+
+private:
+    std::string AppFolder() const;
+    void AddStatusLine(std::string_view text);
+    void EndRun(TRunResult result, const std::string& message, const std::string& script);
+
+    // ---- Progress values (UpdateSession.cpp).
+    TBarValue& Bar(TRunBar bar) { return Bars[static_cast<std::size_t>(bar)]; }
+    void ToMinimum(TRunBar bar);
+    void ToMaximum(TRunBar bar);
+    void StepBar(TRunBar bar);
+    void SetBarMaximum(TRunBar bar, std::int32_t maximum);
+    void SetBarValue(TRunBar bar, std::int32_t value);
+
+    // ---- Sequencer (Sequencer.cpp).
+    void SequencerStep();
+    // One step; an exception that escapes it ends the run like an error.
+    void GuardedStep();
+    // A step that moved the run on (text taken, an operation started or ended,
+    // the state changed) without leaving it waiting for the card has another
+    // step follow as soon as the event loop has turned, instead of at the next
+    // tick: the next script line, or a second reply that came in the same
+    // arrival, would otherwise cost a timer interval each.
+    void StepAgainIfMovedOn(TSeqState stateBefore);
+    void StepAgain();
+    static bool StepsWithoutCard(TSeqState state);
+    void StepIdle();
+    void StepLoadScript();
+    void OpenLink();
+    void StepQueryCard();
+    void StepAwaitCardType();
+    void StepStartSync();
+    void StepAwaitSync();
+    void StepFailed();
+    void StepErrorBox();
+    void StepStartClosing();
+    void StepAwaitClosing();
+    void StepCompleted();
+    void StepNextMainLine();
+    void StartComponent(const std::string& folder);
+    void StepAwaitMainLine();
+    void StepNextComponentLine();
+    void StepAwaitComponentLine();
+    void StepStartBootOption();
+    void StepAwaitBootOption();
+    void StepAwaitOptionCode();
+    // Offers CurrentLine to the engines; true when one took it.
+    bool Dispatch();
+    void StepBusyEngines();
+    void SyntaxError(std::int32_t lineNumber);
+    std::vector<TGestionnaire*> Engines() const;
+    std::string SerialOpenError() const;
+
+    // ---- Engine events (EngineEvents.cpp).
+    void WireEngine(TGestionnaire& engine);
+    void EngineSend(TGestionnaire& Sender);
+    void EngineReceive(TGestionnaire& Sender);
+    void EngineChangeBufIn(TGestionnaire& Sender);
+    void EngineChangeBusy(TGestionnaire& Sender);
+    void EngineStepProgress(TGestionnaire& Sender);
+    void EngineChangeMaxProgress(TGestionnaire& Sender);
+    void EngineInfo(TGestionnaire& Sender);
+    void EngineError(TGestionnaire& Sender);
+    void EngineChangeDeviceID(TGestionnaire& Sender);
+    void LookUpOptionCode();
+
+    // ---- Script filters (ScriptFilters.cpp).
+    void SkipUpToDate(TGestionnaire& Sender, std::int32_t component);
+    void SkipFailedCard(TGestionnaire& Sender, std::int32_t card);
+    void CardReady(TGestionnaire& Sender, std::int32_t card);
+    void FilterMainScriptManual();
+    void FilterComponentScriptManual();
+
+    std::string AppDir;
+    std::string ScriptArgument;
+    TLinkSettings Link;
+    bool Manual = false;
+    TComponentSelection Selection;
+
+    std::string CurentCardDir;
+    std::vector<std::string> ScriptLines;
+    std::vector<std::string> ComponentLines;
+    std::unique_ptr<TComDriver> Driver;
+    std::unique_ptr<TProgBoot> ProgBoot;
+    std::unique_ptr<TInstCrt> InstCrt;
+    std::unique_ptr<TProgPsd> ProgPsd;
+    std::unique_ptr<TProgJtag> ProgJtag;
+    std::string ScriptPath;
+    std::string ComponentScriptPath;
+    std::int32_t ComponentIndex = -1;
+    std::int32_t ScriptLineIndex = 0;
+    std::int32_t ComponentLineIndex = 0;
+    TSeqState SeqState = TSeqState::Idle;
+    std::int32_t CardDeviceID = 0;
+    bool DeviceIdentified = false;
+    std::string LastError;
+    std::string OptionCode;
+    std::uint32_t Countdown = 0;
+    std::uint16_t ProbeIndex = 0;
+    std::uint16_t ProbeRetries = 0;
+    bool EngineBusy = false;
+    std::string CurrentLine;
+    std::string ReceivedText;
+    TBarValue Bars[3];
+    std::string LastStatusLine;
+    QTimer Timer1;
+
+    bool InStep = false;
+    // What the step under way did, as the engines' events tell it.
+    bool StepMovedOn = false;
+    bool StepSentToCard = false;
+    bool StepAgainPosted = false;
+    bool Closed = false;
+};

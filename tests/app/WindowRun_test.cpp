@@ -1,0 +1,193 @@
+// What a run looks like in the window: buttons, menus, bars, caption, the
+// error box, and what closing the window does to a run. The runs themselves
+// are the session tests' business.
+#include "AppBench.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// The windows over a folder whose "Updater.prm" leads to a simulated card.
+struct WindowRun {
+    explicit WindowRun(CardOptions options = {}) : Card(Transport::Tcp, options) { Bundle = WriteUpdateBundle(Bench.Dir); }
+    void Open()
+    {
+        Bench.Dir.Write("Updater.prm", Card.SettingsText());
+        Bench.Open();
+    }
+    TMainFich& Window() { return Bench.Window(); }
+    // The card goes silent part-way through bank 1, so the run stays on until it is stopped.
+    void SilenceInBank1()
+    {
+        SimulatedCard& card = Card.Card;
+        const std::function<void(const std::string&)> answer = card.OnOutput;
+        card.OnOutput = [&card, answer](const std::string& bytes) {
+            if (card.Bank(1).LinesWritten <= 2)
+                answer(bytes);
+        };
+    }
+    bool InBank1() { return WaitUntil([this] { return Card.Card.Bank(1).LinesWritten > 2; }); }
+
+    CardBench Card;
+    AppBench Bench;
+    UpdateBundle Bundle;
+};
+
+bool Full(const QProgressBar* bar) { return bar->value() == bar->maximum(); }
+
+}  // namespace
+
+TEST(WindowRun, CompletedRunFillsTheBarsAndShowsTheDeviceInTheCaption)
+{
+    WindowRun run;
+    run.Open();
+    TMainFich& window = run.Window();
+    window.StartClick();
+    EXPECT_FALSE(window.Quit->isEnabled());
+    window.Timer1Timer();
+    EXPECT_EQ(window.Start->text(), "STOP");
+    EXPECT_FALSE(window.Port1->menuAction()->isEnabled());
+    EXPECT_FALSE(window.Program1->menuAction()->isEnabled());
+    ASSERT_TRUE(WaitUntil([&] { return window.GetSession().IsIdle(); }, 20000));
+
+    EXPECT_TRUE(HoldsBundle(run.Card.Card, run.Bundle));
+    EXPECT_TRUE(run.Bench.Boxes.empty());
+    EXPECT_EQ(run.Bench.StatusLines().back(), "Program operation completed");
+    EXPECT_EQ(window.windowTitle(), "Corvane Pelto Updater Device ID : AAAA");
+    EXPECT_TRUE(Full(window.ProgressBar1) && Full(window.ProgressBar2) && Full(window.ProgressBar3));
+    EXPECT_TRUE(window.Port1->menuAction()->isEnabled());
+    EXPECT_TRUE(window.Quit->isEnabled());
+    EXPECT_EQ(window.Start->text(), "QUIT");  // for one tick: no Read Id button here
+    window.Timer1Timer();
+    EXPECT_EQ(window.Start->text(), "START");
+    EXPECT_EQ(window.Timer1->interval(), 500);
+}
+
+TEST(WindowRun, FailedRunShowsTheErrorBoxThenOffersStartAgain)
+{
+    CardOptions options;
+    options.Faults.Refused = {"P1"};
+    WindowRun run(options);
+    run.Bench.Dir.Write("readid.ini", "D8\r\n");
+    run.Open();
+    TMainFich& window = run.Window();
+    std::string startCaptionDuringBox;
+    window.ShowBox = [&](TBoxKind kind, const QString& text) {
+        run.Bench.Boxes.push_back(text.toStdString());
+        EXPECT_EQ(kind, TBoxKind::Error);
+        startCaptionDuringBox = window.Start->text().toStdString();
+        return true;
+    };
+    ASSERT_TRUE(run.Bench.Run());
+    EXPECT_EQ(run.Bench.Boxes, Lines{"Error while erasing !!!\r\n" + run.Bench.Dir.Path() + "MB/script.ini"});
+    EXPECT_EQ(run.Bench.StatusLines().back(), "Error while erasing !!!");
+    // With a Read Id button the Start button offers a new run at once.
+    EXPECT_EQ(startCaptionDuringBox, "START");
+    EXPECT_TRUE(window.ReadId->isEnabled());
+    EXPECT_TRUE(window.Quit->isEnabled());
+}
+
+TEST(WindowRun, StopButtonEndsTheRunAndFreesTheControls)
+{
+    WindowRun run;
+    run.SilenceInBank1();
+    run.Open();
+    TMainFich& window = run.Window();
+    window.StartClick();
+    window.Timer1Timer();
+    ASSERT_TRUE(run.InBank1());
+    window.StartClick();
+    EXPECT_TRUE(window.GetSession().IsIdle());
+    EXPECT_EQ(window.GetSession().GetDriver().GetConType(), CON_NONE);
+    EXPECT_TRUE(window.Quit->isEnabled());
+    window.Timer1Timer();
+    EXPECT_EQ(window.Start->text(), "START");
+    EXPECT_TRUE(window.Port1->menuAction()->isEnabled());
+}
+
+// Closing the window during a run asks first; declined, the run goes on;
+// accepted, the run stops (link closed, no further step) before the settings
+// are saved.
+TEST(WindowRun, ClosingDuringARunAsksThenStopsIt)
+{
+    WindowRun run;
+    run.SilenceInBank1();
+    run.Open();
+    TMainFich& window = run.Window();
+    window.show();
+    window.StartClick();
+    window.Timer1Timer();
+    ASSERT_TRUE(run.InBank1());
+
+    run.Bench.AnswerQuestions = false;
+    EXPECT_FALSE(window.close());
+    ASSERT_EQ(run.Bench.Boxes, Lines{"A run is in progress: closing stops it."});
+    EXPECT_EQ(run.Bench.BoxKinds, std::vector<TBoxKind>{TBoxKind::Question});
+    EXPECT_FALSE(window.GetSession().IsIdle());
+    EXPECT_TRUE(window.Timer1->isActive());
+
+    run.Bench.AnswerQuestions = true;
+    std::filesystem::remove(run.Bench.Dir.Path() + "Updater.prm");
+    EXPECT_TRUE(window.close());
+    EXPECT_EQ(run.Bench.Boxes.size(), 2u);
+    EXPECT_TRUE(window.GetSession().IsIdle());
+    EXPECT_EQ(window.GetSession().GetDriver().GetConType(), CON_NONE);
+    EXPECT_FALSE(window.Timer1->isActive());
+    EXPECT_TRUE(std::filesystem::exists(run.Bench.Dir.Path() + "Updater.prm"));
+    const std::size_t lines = run.Bench.StatusLines().size();
+    const std::uint32_t written = run.Card.Card.Bank(1).LinesWritten;
+    WaitUntil([] { return false; }, 200);
+    EXPECT_EQ(run.Bench.StatusLines().size(), lines);
+    EXPECT_EQ(run.Card.Card.Bank(1).LinesWritten, written);
+    EXPECT_FALSE(run.Card.Card.Bank(1).Verified);
+}
+
+TEST(WindowRun, ClosingAnIdleWindowAsksNothing)
+{
+    AppBench bench;
+    bench.Open();
+    bench.Window().show();
+    EXPECT_TRUE(bench.Window().close());
+    EXPECT_TRUE(bench.Boxes.empty());
+}
+
+// An empty effect file gives its operation nothing to count: the bar stays
+// empty instead of turning into a busy indicator that never stops.
+TEST(WindowRun, BarWithNothingToCountStaysEmpty)
+{
+    WindowRun run;
+    run.Bench.Dir.Write("MB/PROM.SVF", "");
+    run.Bench.Dir.Write("MB/script.ini", "P8 PROM.SVF\r\n");
+    run.Open();
+    ASSERT_TRUE(run.Bench.Run());
+    EXPECT_EQ(run.Bench.Boxes, Lines{"Effect File Empty !!!\r\n" + run.Bench.Dir.Path() + "MB/script.ini"});
+    const QProgressBar* bar = run.Window().ProgressBar1;
+    EXPECT_GT(bar->maximum(), bar->minimum());
+    EXPECT_EQ(bar->value(), bar->minimum());
+}
+
+// Paths are bytes in the file system's encoding, UTF-8 here.
+TEST(WindowRun, FolderNamesWithAccentsShowAsWritten)
+{
+    AppBench bench;
+    const std::string folder = "Mise \xC3\xA0 jour";
+    std::filesystem::create_directories(bench.Dir.Path() + folder);
+    bench.Open({}, folder);
+    ASSERT_TRUE(bench.Run());
+    const std::string script = bench.Dir.Path() + folder + "/script.ini";
+    ASSERT_EQ(bench.Boxes.size(), 1u);
+    EXPECT_EQ(bench.Boxes[0], script + " File not found !!!\r\n" + script);
+    EXPECT_EQ(bench.StatusLines().back(), script + " File not found !!!");
+    EXPECT_TRUE(bench.Window().MemoStatus->toPlainText().contains(QString::fromUtf8("Mise à jour")));
+}
