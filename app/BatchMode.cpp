@@ -1,6 +1,7 @@
 #include "BatchMode.h"
 
 #include "constante.h"
+#include "hex.h"
 #include "textutil.h"
 
 #include <QCoreApplication>
@@ -9,6 +10,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -16,6 +18,7 @@ namespace {
 constexpr int SilenceCheckMs = 100;
 constexpr int ProgressRedrawMs = 200;
 constexpr char EraseLine[] = "\r\x1B[K";
+constexpr int UsageExitCode = 2;
 
 int Percent(const TUpdateSession::TBarValue& bar) { return bar.Maximum <= 0 ? 0 : bar.Value * 100 / bar.Maximum; }
 
@@ -59,7 +62,7 @@ TBatchMode::TBatchMode(std::string appDir, const TUpdaterCommandLine& line, int 
 
 TBatchMode::~TBatchMode()
 {
-    Session.reset();
+    Cards.clear();
     SignalNotifier.reset();
     if (SignalFd >= 0)
         ::close(SignalFd);
@@ -67,37 +70,83 @@ TBatchMode::~TBatchMode()
 
 std::string TBatchMode::SettingsPath() const { return AppDir + '/' + constante::SettingsFile; }
 
+bool TBatchMode::ChooseLinks(std::vector<TPortArgument>& ports, std::string& error)
+{
+    if (Line.Ports.empty()) {
+        ports.push_back({{}, Settings.LinkFor(Choice)});
+        return true;
+    }
+    for (const std::string& text : Line.Ports) {
+        TPortArgument port;
+        if (!ParsePortArgument(text, Settings.List(), Choice.LocalPort, port, error))
+            return false;
+        ports.push_back(port);
+    }
+    error = PortConflict(ports);
+    return error.empty();
+}
+
 int TBatchMode::Run()
 {
     Choice = Settings.Load(SettingsPath(), [this](const std::string& text) { PrintError(text); });
-    Session = std::make_unique<TUpdateSession>(AppDir, Line.Script);
-    TUpdateSession& session = *Session;
-    session.OnStatusLine = [this](const std::string& text) { PrintStatus(text); };
-    session.OnBox = [this](TBoxKind, const std::string& text) { PrintError(text); };
-    session.OnRunEnd = [this](TUpdateSession::TRunResult result, const std::string&, const std::string&) {
-        RunEnded(result);
-    };
-    session.OnCardText = [this] { Silence.restart(); };
-    session.SetLink(Settings.LinkFor(Choice));
-    if (Line.Manual) {
-        session.SetManual(true);
-        session.SetSelection({Line.Manual->Motherboard, Line.Manual->Mcu, Line.Manual->Prom1});
+    std::vector<TPortArgument> ports;
+    std::string error;
+    if (!ChooseLinks(ports, error)) {
+        WriteAll(stderr, FormatText(constante::UsageErrorFormat, error) + constante::UpdaterUsage);
+        return UsageExitCode;
     }
-    // The first idle step shows the prompt and gives the engines their folder.
-    session.Timer1Timer();
-    if (Line.ReadId)
-        session.ReadId();
-    else
-        session.Start();
-    // The run begins at the next tick; nobody is there to be shown the idle
+    for (const TPortArgument& port : ports)
+        AddCard(port);
+    for (const std::unique_ptr<TCard>& card : Cards) {
+        TUpdateSession& session = *card->Session;
+        // The first idle step shows the prompt and gives the engines their folder.
+        session.Timer1Timer();
+        if (Line.ReadId)
+            session.ReadId();
+        else
+            session.Start();
+        card->Silence.start();
+        card->Clock.start();
+    }
+    // The runs begin at the next tick; nobody is there to be shown the idle
     // prompt for another idle interval first.
-    session.Timer1Timer();
-    Silence.start();
+    for (const std::unique_ptr<TCard>& card : Cards)
+        card->Session->Timer1Timer();
     if (Line.TimeoutSeconds > 0)
         SilenceCheck.start();
     if (ProgressOnTerminal)
         ProgressTimer.start();
     return QCoreApplication::exec();
+}
+
+void TBatchMode::AddCard(const TPortArgument& port)
+{
+    auto card = std::make_unique<TCard>();
+    card->Port = port.Text;
+    card->Session = std::make_unique<TUpdateSession>(AppDir, Line.Script);
+    TCard& added = *card;
+    TUpdateSession& session = *added.Session;
+    session.OnStatusLine = [this, &added](const std::string& text) { PrintStatus(Tagged(added, text)); };
+    session.OnBox = [this, &added](TBoxKind, const std::string& text) { PrintError(Tagged(added, text)); };
+    session.OnRunEnd = [this, &added](TUpdateSession::TRunResult result, const std::string& message, const std::string&) {
+        RunEnded(added, result, message);
+    };
+    session.OnCardText = [&added] { added.Silence.restart(); };
+    session.OnDeviceID = [&added](std::int32_t id) {
+        added.DeviceId = id;
+        added.DeviceKnown = true;
+    };
+    session.SetLink(port.Link);
+    if (Line.Manual) {
+        session.SetManual(true);
+        session.SetSelection({Line.Manual->Motherboard, Line.Manual->Mcu, Line.Manual->Prom1});
+    }
+    Cards.push_back(std::move(card));
+}
+
+std::string TBatchMode::Tagged(const TCard& card, const std::string& text) const
+{
+    return Cards.size() > 1 ? '[' + card.Port + "] " + text : text;
 }
 
 void TBatchMode::PrintStatus(const std::string& line)
@@ -112,11 +161,24 @@ void TBatchMode::PrintError(const std::string& text)
     WriteAll(stderr, text + '\n');
 }
 
-void TBatchMode::RunEnded(TUpdateSession::TRunResult result)
+void TBatchMode::RunEnded(TCard& card, TUpdateSession::TRunResult result, const std::string& message)
 {
-    const int exitCode = result == TUpdateSession::TRunResult::Completed ? 0 : 1;
+    if (card.Ended)
+        return;
+    card.Ended = true;
+    card.Result = result;
+    card.Message = message;
+    card.DurationMs = card.Clock.elapsed();
+    // Nothing more of this card: no idle prompt between the others' lines.
+    card.Session->Close();
+    for (const std::unique_ptr<TCard>& other : Cards)
+        if (!other->Ended)
+            return;
+    bool completed = true;
+    for (const std::unique_ptr<TCard>& other : Cards)
+        completed = completed && other->Result == TUpdateSession::TRunResult::Completed;
     // The step that ended the run is still on its way out: leave after it.
-    QTimer::singleShot(0, &SilenceCheck, [this, exitCode] { Finish(exitCode); });
+    QTimer::singleShot(0, &SilenceCheck, [this, completed] { Finish(completed ? 0 : 1); });
 }
 
 void TBatchMode::SignalArrived()
@@ -129,23 +191,35 @@ void TBatchMode::SignalArrived()
     Finish(128 + signal);
 }
 
+// Each card has its own time-out: a silent card is stopped, the others go on.
 void TBatchMode::CheckSilence()
 {
-    if (!Session->WaitsOnCard()) {
-        Silence.restart();
-        return;
+    for (const std::unique_ptr<TCard>& card : Cards) {
+        if (card->Ended || !card->Session->WaitsOnCard()) {
+            card->Silence.restart();
+            continue;
+        }
+        if (card->Silence.elapsed() < static_cast<qint64>(Line.TimeoutSeconds) * 1000)
+            continue;
+        const std::string message = FormatText(constante::BatchTimedOut, std::to_string(Line.TimeoutSeconds));
+        PrintError(Tagged(*card, message));
+        RunEnded(*card, TUpdateSession::TRunResult::Failed, message);
+        card->Session->Stop();
     }
-    if (Silence.elapsed() < static_cast<qint64>(Line.TimeoutSeconds) * 1000)
-        return;
-    PrintError(FormatText(constante::BatchTimedOut, std::to_string(Line.TimeoutSeconds)));
-    Finish(1);
 }
 
 void TBatchMode::DrawProgress()
 {
-    const std::string text =
-        ProgressLineText(Percent(Session->GetBar(TUpdateSession::TRunBar::Whole)),
-                         Percent(Session->GetBar(TUpdateSession::TRunBar::Operation)));
+    std::string text;
+    for (const std::unique_ptr<TCard>& card : Cards) {
+        const TUpdateSession& session = *card->Session;
+        const int overall = Percent(session.GetBar(TUpdateSession::TRunBar::Whole));
+        const int operation = Percent(session.GetBar(TUpdateSession::TRunBar::Operation));
+        if (Cards.size() == 1)
+            text = ProgressLineText(overall, operation);
+        else
+            text += (text.empty() ? "" : "  ") + card->Port + ' ' + std::to_string(overall) + '%';
+    }
     if (text == ProgressDrawn)
         return;
     ProgressDrawn = text;
@@ -160,6 +234,39 @@ void TBatchMode::ClearProgress()
     WriteAll(stderr, EraseLine);
 }
 
+void TBatchMode::PrintSummary()
+{
+    const std::vector<std::string> heading = {constante::SummaryPort,  constante::SummaryDevice,
+                                              constante::SummaryResult, constante::SummaryDuration,
+                                              constante::SummaryLines, constante::SummaryRetries,
+                                              constante::SummaryMessage};
+    std::vector<std::vector<std::string>> rows = {heading};
+    for (const std::unique_ptr<TCard>& card : Cards) {
+        const TUpdateSession& session = *card->Session;
+        const char* result = card->Result == TUpdateSession::TRunResult::Completed ? constante::SummaryCompleted
+                             : card->Result == TUpdateSession::TRunResult::Failed  ? constante::SummaryFailed
+                                                                                   : constante::SummaryStopped;
+        char duration[32];
+        std::snprintf(duration, sizeof duration, "%.1f s", static_cast<double>(card->DurationMs) / 1000.0);
+        rows.push_back({card->Port, card->DeviceKnown ? WordToHex(static_cast<std::uint32_t>(card->DeviceId) & 0xFFFF) : "-",
+                        result, duration, std::to_string(session.GetLinesSent()),
+                        std::to_string(session.GetRetransmissions()), card->Message});
+    }
+    std::vector<std::size_t> widths(heading.size(), 0);
+    for (const std::vector<std::string>& row : rows)
+        for (std::size_t column = 0; column < row.size(); ++column)
+            widths[column] = std::max(widths[column], row[column].size());
+    for (const std::vector<std::string>& row : rows) {
+        std::string line;
+        for (std::size_t column = 0; column < row.size(); ++column) {
+            line += row[column];
+            if (column + 1 < row.size())
+                line += std::string(widths[column] - row[column].size() + 2, ' ');
+        }
+        PrintStatus(line);
+    }
+}
+
 void TBatchMode::Finish(int exitCode)
 {
     if (Finished)
@@ -168,10 +275,15 @@ void TBatchMode::Finish(int exitCode)
     SilenceCheck.stop();
     ProgressTimer.stop();
     ClearProgress();
-    Session->Stop();
-    Session->Close();
+    for (const std::unique_ptr<TCard>& card : Cards) {
+        card->Session->Stop();
+        card->Session->Close();
+        RunEnded(*card, TUpdateSession::TRunResult::Stopped, {});
+    }
+    if (Cards.size() > 1)
+        PrintSummary();
     std::string message;
-    if (!Settings.Save(SettingsPath(), Choice, message))
+    if (Line.Ports.empty() && !Settings.Save(SettingsPath(), Choice, message))
         PrintError(message);
     QCoreApplication::exit(exitCode);
 }

@@ -1,15 +1,19 @@
-// Batch mode: an update session driven from the command line, on a
+// Batch mode: update sessions driven from the command line, on a
 // QCoreApplication: no window, no widget, no display.
 //
-// The run starts as if START (or Read Id) were pressed once the settings are
-// loaded and the first idle step has run. Every status message goes to stdout
-// as one line; message boxes go to stderr instead of waiting for a click. The
-// exit code is 0 after a completed run, 1 after a failed or timed-out run, and
-// 128 + the signal number after SIGINT or SIGTERM, which stop the run as STOP
-// does. The settings are saved as at close in every case.
+// One card is the link of "Updater.prm", or one --port; several --port options
+// update several cards at once, one session each, in this one process. Each run
+// starts as if START (or Read Id) were pressed once the first idle step has run.
+// Every status message goes to stdout as one line, message boxes go to stderr;
+// with several cards each line begins with the card's port in brackets, and a
+// summary table ends the output. The exit code is 0 when every card completed,
+// 1 when any failed or timed out, and 128 + the signal number after SIGINT or
+// SIGTERM, which stop every run as STOP does. "Updater.prm" is saved as at close,
+// unless the links came from --port.
 #pragma once
 
 #include "CommandLine.h"
+#include "PortArgument.h"
 #include "SettingsFile.h"
 #include "UpdateSession.h"
 
@@ -17,49 +21,72 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Blocks SIGINT and SIGTERM for the whole process (before any thread starts)
 // and returns a signalfd that reads them; -1 on failure.
 int BlockStopSignals();
 
-// The self-updating progress line: the whole run and the current operation.
+// The self-updating progress line of one card: the whole run and the current operation.
 std::string ProgressLineText(int overallPercent, int operationPercent);
 
 class TBatchMode {
 public:
+    // One card's run and what the summary tells of it.
+    struct TCard {
+        // As given to --port; empty for the link of "Updater.prm".
+        std::string Port;
+        std::unique_ptr<TUpdateSession> Session;
+        QElapsedTimer Silence;
+        QElapsedTimer Clock;
+        std::int64_t DurationMs = 0;
+        std::int32_t DeviceId = 0;
+        bool DeviceKnown = false;
+        bool Ended = false;
+        TUpdateSession::TRunResult Result = TUpdateSession::TRunResult::Stopped;
+        std::string Message;
+    };
+
     // appDir: the program's folder without a trailing delimiter.
     TBatchMode(std::string appDir, const TUpdaterCommandLine& line, int signalFd);
     ~TBatchMode();
     TBatchMode(const TBatchMode&) = delete;
     TBatchMode& operator=(const TBatchMode&) = delete;
 
-    // Runs the update in the application's event loop; the exit code.
+    // Runs the updates in the application's event loop; the exit code (2 when
+    // the --port values cannot run, before anything is opened).
     int Run();
 
 private:
+    // The links of the run, from --port or "Updater.prm"; false, with the
+    // reason, when they cannot run.
+    bool ChooseLinks(std::vector<TPortArgument>& ports, std::string& error);
+    void AddCard(const TPortArgument& port);
+    // The card's text with its port in front when several cards run.
+    std::string Tagged(const TCard& card, const std::string& text) const;
     void PrintStatus(const std::string& line);
     void PrintError(const std::string& text);
-    void RunEnded(TUpdateSession::TRunResult result);
+    void RunEnded(TCard& card, TUpdateSession::TRunResult result, const std::string& message);
     void SignalArrived();
     void CheckSilence();
     void DrawProgress();
     void ClearProgress();
-    // Stops the run if one is on, saves the settings and leaves the event loop.
+    void PrintSummary();
+    // Stops every run that is on, saves the settings and leaves the event loop.
     void Finish(int exitCode);
-
     std::string SettingsPath() const;
 
     std::string AppDir;
     TUpdaterCommandLine Line;
     TSettingsFile Settings;
     TPortChoice Choice;
-    std::unique_ptr<TUpdateSession> Session;
+    std::vector<std::unique_ptr<TCard>> Cards;
     int SignalFd;
     std::unique_ptr<QSocketNotifier> SignalNotifier;
     QTimer SilenceCheck;
-    QElapsedTimer Silence;
     QTimer ProgressTimer;
     bool ProgressOnTerminal = false;
     std::string ProgressDrawn;

@@ -11,6 +11,7 @@ constexpr char OptionBatch[] = "--batch";
 constexpr char OptionReadId[] = "--read-id";
 constexpr char OptionManual[] = "--manual";
 constexpr char OptionTimeout[] = "--timeout";
+constexpr char OptionPort[] = "--port";
 constexpr char OptionHelp[] = "--help";
 
 bool ParseManual(const std::string& list, TManualSelection& selection)
@@ -88,6 +89,11 @@ bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdater
                 return false;
             }
             line.TimeoutSeconds = number;
+        } else if (argument == OptionPort) {
+            std::string port;
+            if (!value(port))
+                return false;
+            line.Ports.push_back(port);
         } else {
             error = FormatText(constante::UsageUnknownOption, argument);
             return false;
@@ -95,7 +101,8 @@ bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdater
     }
     if (!line.Batch) {
         for (const auto& [used, option] : {std::pair{line.ReadId, OptionReadId}, std::pair{line.Manual.has_value(), OptionManual},
-                                           std::pair{line.TimeoutSeconds > 0, OptionTimeout}})
+                                           std::pair{line.TimeoutSeconds > 0, OptionTimeout},
+                                           std::pair{!line.Ports.empty(), OptionPort}})
             if (used) {
                 error = FormatText(constante::UsageBatchOnly, option);
                 return false;

@@ -4,6 +4,7 @@
 #include "UpdaterWindows.h"
 #include "Utils.h"
 #include "constante.h"
+#include "textutil.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,7 +20,7 @@ int main(int argc, char* argv[])
     TUpdaterCommandLine line;
     std::string error;
     if (!ParseUpdaterCommandLine(std::vector<std::string>(argv + 1, argv + argc), line, error)) {
-        std::fprintf(stderr, "corvane-updater: %s\n%s", error.c_str(), constante::UpdaterUsage);
+        std::fputs((FormatText(constante::UsageErrorFormat, error) + constante::UpdaterUsage).c_str(), stderr);
         return 2;
     }
     if (line.Help) {

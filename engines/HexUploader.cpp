@@ -16,8 +16,7 @@ void THexUploader::ConsumeReply() { ConsumeInput(InBuffer.substr(0, 1)); }
 
 bool THexUploader::RetryAllowed()
 {
-    ++RetryCount;
-    if (RetryCount <= MaxRetries)
+    if (CountRetransmission() <= MaxRetries)
         return true;
     ReportError(ErrTooManyRetries);
     return false;

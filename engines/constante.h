@@ -152,13 +152,16 @@ inline constexpr OptionCodeRow OptionCodeTable[] = {{0xAAAA, 0x0000}};
 
 // ---- Batch mode ---------------------------------------------------------------------
 inline constexpr char UpdaterUsage[] =
-    "usage: corvane-updater [--app-dir DIR] [--batch [--read-id] [--manual LIST] [--timeout SECONDS]] [SCRIPT]\n"
+    "usage: corvane-updater [--app-dir DIR] [--batch [--read-id] [--manual LIST] [--timeout SECONDS] [--port PORT]...] [SCRIPT]\n"
     "  SCRIPT             the main script (default: script.ini in the program's folder)\n"
     "  --app-dir DIR      the folder used as the program's folder (scripts, MB/, EXT/, Updater.prm)\n"
     "  --batch            run the update without a window, messages on stdout\n"
     "  --read-id          run readid.ini instead of the main script (batch)\n"
     "  --manual LIST      Manual mode with exactly these components: MB,MCU,PROM1 (batch)\n"
     "  --timeout SECONDS  stop when the card has sent nothing for that long (batch)\n"
+    "  --port PORT        the card's link for this run, Updater.prm untouched (batch): COM1 to COM9,\n"
+    "                     a device path, tcp://HOST:PORT or udp://HOST:PORT[?local=N]; several\n"
+    "                     --port options update several cards at once\n"
     "  --help             this text\n";
 inline constexpr char UsageUnknownOption[] = "unknown option: %s";
 inline constexpr char UsageMissingValue[] = "missing value after %s";
@@ -166,6 +169,11 @@ inline constexpr char UsageBadManual[] = "--manual takes a list of MB, MCU, PROM
 inline constexpr char UsageBadTimeout[] = "--timeout takes a whole number of seconds above 0: %s";
 inline constexpr char UsageBatchOnly[] = "%s works in batch mode only";
 inline constexpr char UsageTwoScripts[] = "more than one script: %s";
+inline constexpr char UsageErrorFormat[] = "corvane-updater: %s\n";
+inline constexpr char UsageBadPort[] =
+    "--port takes COM1 to COM9, a device path, tcp://HOST:PORT or udp://HOST:PORT[?local=N]: %s";
+inline constexpr char UsagePortTwice[] = "the same card twice: %s";
+inline constexpr char UsageUdpLocalPortTwice[] = "two UDP cards on one local port: %s";
 inline constexpr char ManualMotherboard[] = "MB";
 inline constexpr char ManualMcu[] = "MCU";
 inline constexpr char ManualProm1[] = "PROM1";
@@ -173,6 +181,17 @@ inline constexpr char BatchTimedOut[] = "No reply from the card for %s s: the ru
 inline constexpr char BatchStopped[] = "Stopped by signal %s";
 inline constexpr char ProgressOverall[] = "Overall ";
 inline constexpr char ProgressOperation[] = "Operation ";
+// The summary of a batch run of several cards: its heading and results.
+inline constexpr char SummaryPort[] = "PORT";
+inline constexpr char SummaryDevice[] = "DEVICE ID";
+inline constexpr char SummaryResult[] = "RESULT";
+inline constexpr char SummaryDuration[] = "DURATION";
+inline constexpr char SummaryLines[] = "LINES SENT";
+inline constexpr char SummaryRetries[] = "RETRANSMISSIONS";
+inline constexpr char SummaryMessage[] = "MESSAGE";
+inline constexpr char SummaryCompleted[] = "completed";
+inline constexpr char SummaryFailed[] = "failed";
+inline constexpr char SummaryStopped[] = "stopped";
 
 // ---- Engine status messages (Info) ------------------------------------------------
 inline constexpr char InfoReset[] = "Reset";

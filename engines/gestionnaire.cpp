@@ -79,3 +79,9 @@ void TGestionnaire::SetDeviceID(std::int32_t id)
 }
 
 void TGestionnaire::SpeedUp() { Raise(OnSpeedUp); }
+
+std::int32_t TGestionnaire::CountRetransmission()
+{
+    ++RetriesAsked;
+    return ++RetryCount;
+}

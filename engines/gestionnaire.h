@@ -43,6 +43,9 @@ public:
     void SetUpdateAllowed(bool allowed) { UpdateAllowed = allowed; }
     bool IsUpdateAllowed() const { return UpdateAllowed; }
     std::int32_t GetRetryCount() const { return RetryCount; }
+    // Every retransmission the card asked of this engine since it was made;
+    // RetryCount counts one operation's only.
+    std::int32_t GetRetriesAsked() const { return RetriesAsked; }
     // Folder of the data files named in operation lines; ends with "/".
     const std::string& GetCurentDir() const { return CurentDir; }
     void SetCurentDir(std::string_view dir) { CurentDir = dir; }
@@ -74,6 +77,8 @@ protected:
     void ClearInput();
     void SetDeviceID(std::int32_t id);
     void SpeedUp();
+    // Counts one retransmission the card asked for; RetryCount's new value.
+    std::int32_t CountRetransmission();
 
     std::string CommandLine;
     std::string InBuffer;
@@ -84,6 +89,7 @@ protected:
     std::int32_t DeviceID = 0;
     bool UpdateAllowed = false;
     std::int32_t RetryCount = 0;
+    std::int32_t RetriesAsked = 0;
     bool Busy = false;
     std::string CurentDir;
 

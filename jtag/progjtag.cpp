@@ -180,7 +180,7 @@ void TProgJtag::WaitEndAck()
         // The end record arrived damaged, as any record can on a noisy line: it
         // goes again, within the play's retransmissions.
         ClearInput();
-        if (++RetryCount <= MaxRetries) {
+        if (CountRetransmission() <= MaxRetries) {
             SendEndRecord();
             break;
         }
@@ -316,8 +316,7 @@ void TProgJtag::CheckCapture()
 
 bool TProgJtag::CountRetry()
 {
-    ++RetryCount;
-    if (RetryCount <= MaxRetries)
+    if (CountRetransmission() <= MaxRetries)
         return true;
     ReportError(constante::ErrTooManyRetries);
     return false;

@@ -21,6 +21,7 @@ void TUpdateSession::WireEngine(TGestionnaire& engine)
 void TUpdateSession::EngineSend(TGestionnaire& Sender)
 {
     StepSentToCard = true;
+    ++LinesSent;
     Driver->SendRaw(Sender.GetOutBuffer());
 }
 

@@ -193,6 +193,8 @@ void TUpdateSession::StepLoadScript()
     SetBarMaximum(TRunBar::Whole, 2 + CountNonEmptyLines(ScriptLines));
     ProbeIndex = 0;
     ProbeRetries = 0;
+    LinesSent = 0;
+    RetriesBeforeRun = RetriesAsked();
     SeqState = TSeqState::QueryCard;
     OpenLink();
 }
@@ -206,8 +208,11 @@ void TUpdateSession::OpenLink()
         ShowError(Link.IsLan() ? std::string(constante::ErrorOpeningLan) : SerialOpenError());
 }
 
+// A device named on its own (--port /dev/ttyUSB0) is not named twice.
 std::string TUpdateSession::SerialOpenError() const
 {
+    if (Link.ComPort == Driver->GetPort())
+        return constante::ErrorOpeningPort + Link.ComPort;
     return constante::ErrorOpeningPort + Link.ComPort + FormatText(constante::OpenedDeviceFormat, Driver->GetPort());
 }
 

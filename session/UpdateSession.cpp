@@ -60,6 +60,16 @@ std::vector<TGestionnaire*> TUpdateSession::Engines() const
     return {ProgBoot.get(), InstCrt.get(), ProgPsd.get(), ProgJtag.get()};
 }
 
+std::int32_t TUpdateSession::RetriesAsked() const
+{
+    std::int32_t retries = 0;
+    for (const TGestionnaire* engine : Engines())
+        retries += engine->GetRetriesAsked();
+    return retries;
+}
+
+std::int32_t TUpdateSession::GetRetransmissions() const { return RetriesAsked() - RetriesBeforeRun; }
+
 void TUpdateSession::SetCurentCardDir(const std::string& dir)
 {
     CurentCardDir = dir;

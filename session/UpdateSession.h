@@ -126,6 +126,10 @@ public:
     const std::string& GetOptionCode() const { return OptionCode; }
     const std::vector<std::string>& GetScriptLines() const { return ScriptLines; }
     const std::string& GetScriptPath() const { return ScriptPath; }
+    // Of the last run: the commands and lines the engines sent, and the
+    // retransmissions the card asked for.
+    std::int32_t GetLinesSent() const { return LinesSent; }
+    std::int32_t GetRetransmissions() const;
     QTimer& GetTimer() { return Timer1; }
     TComDriver& GetDriver() { return *Driver; }
     TProgBoot& GetProgBoot() { return *ProgBoot; }
@@ -183,6 +187,7 @@ private:
     void StepBusyEngines();
     void SyntaxError(std::int32_t lineNumber);
     std::vector<TGestionnaire*> Engines() const;
+    std::int32_t RetriesAsked() const;
     std::string SerialOpenError() const;
 
     // ---- Engine events (EngineEvents.cpp).
@@ -236,6 +241,9 @@ private:
     std::string CurrentLine;
     std::string ReceivedText;
     TBarValue Bars[3];
+    std::int32_t LinesSent = 0;
+    // The engines' retransmissions when the last run started.
+    std::int32_t RetriesBeforeRun = 0;
     std::string LastStatusLine;
     QTimer Timer1;
 

@@ -18,7 +18,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 
 #include <sstream>
 
@@ -191,6 +193,70 @@ TEST(BatchMode, RunsWithNoDisplayAtAll)
                                             std::chrono::seconds(60));
     EXPECT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_TRUE(Contains(result.Out, "\nProgram operation completed\n")) << result.Out;
+}
+
+// Three cards at once in one process, one of which refuses the erase of bank 1:
+// it fails alone, the two others complete and hold exactly their images.
+TEST(BatchMode, SeveralPortsUpdateSeveralCardsAtOnce)
+{
+    TempDir dir;
+    const UpdateBundle bundle = WriteUpdateBundle(dir);
+    TempDir tcpDir, udpDir, ptyDir;
+    CardProcess tcp(Transport::Tcp, tcpDir, {"--refuse", "P1"});
+    CardProcess udp(Transport::Udp, udpDir);
+    CardProcess pty(Transport::Pty, ptyDir, {"--repeat-rate", "0.05"});
+    ASSERT_TRUE(tcp.Started && udp.Started && pty.Started);
+    const std::string tcpPort = "tcp://127.0.0.1:" + tcp.Address;
+    const std::string udpPort = "udp://127.0.0.1:" + udp.Address + "?local=" + std::to_string(UnusedUdpPort());
+    const std::string ptyPort = pty.Address;
+
+    const ProcessResult result = RunUpdater(dir, {"--port", tcpPort, "--port", udpPort, "--port", ptyPort});
+    EXPECT_EQ(result.ExitCode, 1) << result.Err;
+    EXPECT_TRUE(Contains(result.Out, "[" + tcpPort + "] Error while erasing !!!\n")) << result.Out;
+    EXPECT_TRUE(Contains(result.Err, "[" + tcpPort + "] Error while erasing !!!\r\n" + dir.Path() + "MB/script.ini\n"))
+        << result.Err;
+    for (const std::string& port : {udpPort, ptyPort})
+        EXPECT_TRUE(Contains(result.Out, "[" + port + "] Program operation completed\n")) << port;
+
+    // Every line names its card; the summary follows: a heading, then one row per card in the order given.
+    const Lines lines = SplitLines(result.Out);
+    const auto heading = std::find_if(lines.begin(), lines.end(), [](const std::string& line) { return line.rfind("PORT ", 0) == 0; });
+    ASSERT_EQ(lines.end() - heading, 4) << result.Out;
+    for (auto line = lines.begin(); line != heading; ++line)
+        EXPECT_EQ(line->front(), '[') << *line;
+    EXPECT_TRUE(Contains(*heading, "DEVICE ID") && Contains(*heading, "RETRANSMISSIONS") && Contains(*heading, "MESSAGE"));
+    EXPECT_EQ(heading[1].rfind(tcpPort + " ", 0), 0u);
+    EXPECT_TRUE(Contains(heading[1], " AAAA ") && Contains(heading[1], " failed ") &&
+                Contains(heading[1], "Error while erasing !!!"))
+        << heading[1];
+    EXPECT_TRUE(Contains(heading[2], " completed ") && Contains(heading[2], "Program operation completed")) << heading[2];
+    EXPECT_TRUE(Contains(heading[3], " completed ")) << heading[3];
+    EXPECT_FALSE(Contains(heading[3], "  0  ")) << "the noisy line asked for retransmissions: " << heading[3];
+
+    for (CardProcess* card : {&udp, &pty}) {
+        const QJsonObject state = card->State();
+        EXPECT_TRUE(HoldsImage(AreaOf(state["boot"].toObject()), bundle.Boot));
+        EXPECT_TRUE(HoldsImage(AreaOf(state["banks"].toArray()[1].toObject()), bundle.Bank1));
+        EXPECT_EQ(state["mode"].toString(), "firmware");
+    }
+    EXPECT_NE(tcp.State()["mode"].toString(), "firmware");
+    // The links came from the command line: "Updater.prm" is left alone.
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() + "Updater.prm"));
+}
+
+TEST(BatchMode, PortsThatCannotRunTogetherAreWrongUsage)
+{
+    TempDir dir;
+    WriteUpdateBundle(dir);
+    for (const std::vector<std::string>& ports :
+         {std::vector<std::string>{"--port", "tcp://127.0.0.1"}, {"--port", "COM1", "--port", "/dev/ttyS0"},
+          {"--port", "udp://127.0.0.1:1?local=5", "--port", "udp://127.0.0.1:2?local=5"}}) {
+        const ProcessResult result = RunUpdater(dir, ports);
+        EXPECT_EQ(result.ExitCode, 2) << ports.back();
+        EXPECT_TRUE(Contains(result.Err, "usage: corvane-updater")) << result.Err;
+        EXPECT_TRUE(result.Out.empty()) << result.Out;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() + "Updater.prm"));
 }
 
 TEST(BatchMode, ManualListAndReadIdChooseWhatRuns)
