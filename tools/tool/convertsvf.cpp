@@ -83,6 +83,7 @@ int RunConvertSvf(const std::vector<std::string>& args, std::ostream& out, std::
         err << "corvane-tool: cannot write " << output << "\n";
         return ExitFailure;
     }
-    out << converter.LinesWritten() << " lines written to " << output << "\n";
+    const std::uint64_t lines = converter.LinesWritten();
+    out << lines << (lines == 1 ? " line" : " lines") << " written to " << output << "\n";
     return ExitSuccess;
 }
