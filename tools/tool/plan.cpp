@@ -20,7 +20,7 @@ constexpr char Usage[] = "usage: corvane-tool plan [--read-id] [--json] APPDIR [
 constexpr int WhereWidth = 30;
 constexpr int OperationWidth = 24;
 constexpr int SendsWidth = 44;
-constexpr int BytesWidth = 9;
+constexpr int BytesWidth = 10;
 
 std::string Fixed(double value, int decimals)
 {
