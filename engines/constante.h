@@ -305,4 +305,39 @@ inline constexpr std::uint16_t ChecksumRecordAddress = 0x0000;
 inline constexpr char KeywordPrompt[] = "prompt";
 inline constexpr char KeywordWait[] = "wait";
 
+// ---- Checks before a run and effect-file conversion -----------------------------------
+// The firmware's replies in the variable phase: a name, the value in decimal, CR LF.
+inline constexpr char VarDeviceReply[] = "DEV";
+inline constexpr char VarUpdaterReply[] = "UPD";
+inline constexpr char VarReplyLineEnd[] = "\r\n";
+
+// What a check of an update folder finds before a run (each after FILE:LINE).
+inline constexpr char PlanHexNotHex[] = "HEX record holds characters other than upper-case hex digits";
+inline constexpr char PlanHexLength[] = "HEX record length does not match its count of %s bytes";
+inline constexpr char PlanHexChecksum[] = "HEX record checksum is wrong, it should be %s";
+inline constexpr char PlanHexType[] = "HEX record of unknown type %s";
+inline constexpr char PlanHexOutside[] = "HEX data at %s is outside %s, the area this file programs";
+inline constexpr char PlanHexOverlap[] = "HEX data at %s was already written by line %s";
+inline constexpr char PlanHexAfterEnd[] = "HEX data record after the end-of-file record";
+inline constexpr char PlanChecksumDiffers[] = "Checksum %s given, the image sums to %s";
+inline constexpr char PlanVersionLength[] = "Version is not 4 characters : %s";
+inline constexpr char PlanOptionLength[] = "Option code is not 4 characters : %s";
+
+// Why a vendor SVF statement has no effect-file form (after FILE:LINE).
+inline constexpr char SvfUnknownStatement[] = "%s: the card has no such statement";
+inline constexpr char SvfUnreadable[] = "cannot read the statement : %s";
+inline constexpr char SvfNoEnd[] = "statement without its \";\"";
+inline constexpr char SvfHeaderTrailer[] = "%s: the card has no header or trailer bits";
+inline constexpr char SvfScanTooLong[] = "scan of %s bits, the card takes at most %s";
+inline constexpr char SvfNoTdi[] = "%s without TDI, and no earlier scan of that length";
+inline constexpr char SvfHexTooLong[] = "%s holds more bits than the scan";
+inline constexpr char SvfBadHex[] = "not hex digits : %s";
+inline constexpr char SvfBadNumber[] = "not a number : %s";
+inline constexpr char SvfBadState[] = "not a TAP state : %s";
+inline constexpr char SvfNoFrequency[] = "RUNTEST in seconds, and no FREQUENCY to count them in TCK (--frequency HZ)";
+inline constexpr char SvfSystemClock[] = "RUNTEST in SCK, the card clocks TCK only";
+inline constexpr char SvfWaitTooLong[] = "RUNTEST of %s TCK, the card counts at most 2147483647";
+inline constexpr char SvfTrstOn[] = "TRST ON: the card has no TRST line";
+inline constexpr char SvfCardRefuses[] = "the card cannot take : %s";
+
 }  // namespace constante

@@ -1,7 +1,7 @@
 # The fuzz targets: each one's source and libraries. Read by fuzz/CMakeLists.txt,
 # which builds them for libFuzzer, and by tests/robustness, which replays their
 # corpora in the normal test suite. A target's corpus is fuzz/corpus/<target>/.
-set(CORVANE_FUZZ_TARGETS hex_records effect_lines var_replies engine_replies script_dispatch)
+set(CORVANE_FUZZ_TARGETS hex_records effect_lines var_replies engine_replies script_dispatch update_plan svf_convert)
 
 set(CORVANE_FUZZ_SOURCE_hex_records HexRecords_fuzz.cpp)
 set(CORVANE_FUZZ_LIBS_hex_records engines)
@@ -17,3 +17,9 @@ set(CORVANE_FUZZ_LIBS_engine_replies jtag enginehost)
 
 set(CORVANE_FUZZ_SOURCE_script_dispatch ScriptDispatch_fuzz.cpp)
 set(CORVANE_FUZZ_LIBS_script_dispatch session)
+
+set(CORVANE_FUZZ_SOURCE_update_plan UpdatePlan_fuzz.cpp)
+set(CORVANE_FUZZ_LIBS_update_plan session)
+
+set(CORVANE_FUZZ_SOURCE_svf_convert SvfConvert_fuzz.cpp)
+set(CORVANE_FUZZ_LIBS_svf_convert jtag)

@@ -169,12 +169,60 @@ def script_dispatch():
     }
 
 
+def update_plan():
+    def seed(main, board=b"", image=b"", effect=b""):
+        return main + b"\0" + board + b"\0" + image + b"\0" + effect
+
+    return {
+        # Bank 0 and the extended boot both take an image at 4000.
+        "clean": seed(b"prompt plan\r\nCM\r\nUV 0150\r\n", b"T0 0150\r\nP0 F\r\nP8 E\r\nV0 0150\r\nwait 10\r\n",
+                      SMALL_HEX, PLAY_SVF),
+        "example-scripts": seed(example("script.ini"), example("MB/script.ini"), example("MB/bank1.hex", 40),
+                                example("MB/prom1.svf", 40)),
+        "read-id": seed(b"D0\r\nD8\r\nF8\r\nF0\r\n"),
+        "syntax": seed(b"REM capitals\r\nC1\r\nC\r\nCX\r\nCM\r\n", b"CM\r\nC0\r\nP9 F\r\n"),
+        "versions": seed(b"CM\r\n", b"V1 015\r\nT0 01500\r\nUV 15\r\nOP 00\r\nwait soon\r\nM A\r\nV\r\nM3\r\n"),
+        "checksum": seed(b"PB F 1234\r\nPB F DE05\r\nPB F\r\n", b"", SMALL_HEX),
+        "damaged-records": seed(b"CM\r\n", b"P1 F\r\nP0 F\r\nP8 F\r\n",
+                                b":0280100001027b\n:028020000178\n:0280300001027A\n:020000021000EC\n"
+                                + (record(0, 0x7FF0, b"\x01") + "\n" + record(0, 0x8000, b"\x01\x02") + "\n"
+                                   + record(0, 0x8001, b"\xAA") + "\n:00000001FF\n"
+                                   + record(0, 0x9000, b"\x01") + "\n").encode()),
+        "effect-errors": seed(b"CM\r\n", b"P8 E\r\nP8 F\r\nP8 missing\r\nP8 .\r\n", b"",
+                              b"SIR 8 TDI (FE);\nSIR 8 TDI (FE)\nFREQUENCY 1E6 HZ;\n" + PLAY_SVF),
+    }
+
+
+SVF_STATEMENTS = (b"! Vendor header\nFREQUENCY 1.00E+06 HZ;\nHIR 0; HDR 0 ;\nTIR\t0;\nTRST OFF;\nENDIR IRPAUSE;\n"
+                  b"sir 8 tdi (e0);     ! idcode\nSDR\t32\tTDI  (00000000)\n\t\tTDO  (21111043)\n\t\tMASK (0fffffff);\n"
+                  b"SDR 32 TDI (00000000) TDO (21111043);\nSDR 32 TDO (00000000);\nSDR 13 TDI (1fff) SMASK (0FF0);\n"
+                  b"SIR 6 TDI (3) TDO (01);\nRUNTEST IDLE 2 TCK 1.00E-02 SEC;\n"
+                  b"RUNTEST DRPAUSE 1.5E-3 SEC MAXIMUM 1 SEC ENDSTATE IDLE;\nRUNTEST 100 TCK;\nSTATE RESET  IDLE; // reset\n")
+
+
+def svf_convert():
+    no_frequency, kilohertz_250 = b"\x00", b"\xfa"
+    return {
+        "vendor": no_frequency + SVF_STATEMENTS,
+        "example-play": no_frequency + example("MB/prom1.svf"),
+        "seconds": kilohertz_250 + b"RUNTEST 1E-3 SEC;\nFREQUENCY 1E5 HZ;\nRUNTEST 1E-3 SEC;\nFREQUENCY;\n"
+                                   b"RUNTEST 1.0000001E-3 SEC;\n",
+        "long-scan": no_frequency + b"SDR 512 TDI (" + b"0123456789abcdef" * 8 + b");\nSDR 600\n TDI (00);\n",
+        "headers": no_frequency + b"HIR 8 TDI (FF);\n",
+        "no-tdi": no_frequency + b"SDR 8 TDI (00);\nSDR 16 TDO (0012);\n",
+        "unfinished": no_frequency + b"SDR 8 TDI (00\n",
+        "others": no_frequency + b"PIO (HLX);\nTRST ON;\nRUNTEST 10 SCK;\n",
+    }
+
+
 TARGETS = {
     "hex_records": hex_records,
     "effect_lines": effect_lines,
     "var_replies": var_replies,
     "engine_replies": engine_replies,
     "script_dispatch": script_dispatch,
+    "update_plan": update_plan,
+    "svf_convert": svf_convert,
 }
 
 

@@ -64,16 +64,21 @@ UpdateFolder::UpdateFolder() : AppDir(Dir.Path() + "app/"), StatePath(Dir.Path()
     ::chmod(Dir.Path().c_str(), 0755);
     ::chmod(AppDir.c_str(), 0777);
     // The operator may not reach the build folder (a clone in a private
-    // temporary folder): the program is copied beside the update.
+    // temporary folder): the programs are copied beside the update.
     if (OperatorUser() >= 0) {
-        std::error_code failed;
-        std::filesystem::copy_file(CORVANE_UPDATER, Dir.Path() + "corvane-updater", failed);
-        if (!failed)
-            Updater = Dir.Path() + "corvane-updater";
+        Updater = CopiedBeside(CORVANE_UPDATER, "corvane-updater");
+        Tool = CopiedBeside(CORVANE_TOOL, "corvane-tool");
     }
     if (Card.Start({CORVANE_CARDSIM, "--tcp", "0", "--state", StatePath}))
         CardPort = Card.ReadLine();
     Write("Updater.prm", SettingsText());
+}
+
+std::string UpdateFolder::CopiedBeside(const std::string& program, const std::string& name) const
+{
+    std::error_code failed;
+    std::filesystem::copy_file(program, Dir.Path() + name, failed);
+    return failed ? program : Dir.Path() + name;
 }
 
 std::string UpdateFolder::SettingsText() const
@@ -113,6 +118,11 @@ ProcessResult UpdateFolder::Update(std::chrono::seconds deadline) const
 }
 
 bool UpdateFolder::StartUpdate(ChildProcess& updater) const { return updater.Start(UpdaterArguments()); }
+
+ProcessResult UpdateFolder::Plan() const
+{
+    return RunProcess({Tool, "plan", AppDir}, std::chrono::seconds(30), {}, OperatorUser());
+}
 
 ProcessResult UpdateFolder::Check()
 {

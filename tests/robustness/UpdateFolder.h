@@ -34,6 +34,8 @@ public:
     bool StartUpdate(ChildProcess& updater) const;
     // corvane-tool check on what the card holds, once it is stopped.
     ProcessResult Check();
+    // corvane-tool plan on the folder, as the operator runs it before START.
+    ProcessResult Plan() const;
 
     // The settings that lead the updater to the card.
     std::string SettingsText() const;
@@ -41,9 +43,12 @@ public:
 
 private:
     std::vector<std::string> UpdaterArguments() const;
+    // A copy of the program beside the update; the program itself when it cannot be copied.
+    std::string CopiedBeside(const std::string& program, const std::string& name) const;
 
     TempDir Dir;
     std::string Updater = CORVANE_UPDATER;
+    std::string Tool = CORVANE_TOOL;
     std::string AppDir;
     std::string StatePath;
     ChildProcess Card;

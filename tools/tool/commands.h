@@ -11,5 +11,7 @@ inline constexpr int ExitFailure = 1;
 inline constexpr int ExitUsage = 2;
 
 int RunHexSum(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunConvertSvf(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunPlan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunTranslate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

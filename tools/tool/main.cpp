@@ -14,7 +14,11 @@ void PrintUsage(std::ostream& err)
     err << "usage: corvane-tool COMMAND [ARGS]\n"
            "commands:\n"
            "  check STATE.json APPDIR  does the simulated card hold what the update in APPDIR writes?\n"
+           "  convert-svf [--frequency HZ] IN OUT\n"
+           "                           a vendor SVF file as an effect file the card takes\n"
            "  hexsum FILE FIRST LAST   16-bit sum of the HEX image bytes FIRST..LAST (hex addresses)\n"
+           "  plan [--read-id] [--json] APPDIR [SCRIPT]\n"
+           "                           the problems that would stop a run of the update, and its wire time\n"
            "  translate FILE           the card record of each effect-file line (exit 1 on any Error)\n";
 }
 
@@ -24,7 +28,9 @@ int main(int argc, char* argv[])
 {
     const std::map<std::string, Command> commands = {
         {"check", RunCheck},
+        {"convert-svf", RunConvertSvf},
         {"hexsum", RunHexSum},
+        {"plan", RunPlan},
         {"translate", RunTranslate},
     };
     if (argc < 2) {
