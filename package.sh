@@ -12,5 +12,9 @@ ensure_packages "${CORVANE_BUILD_PACKAGES[@]}"
 cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr > /dev/null
 cmake --build build-package --target corvane-updater corvane-tool corvane-cardsim man-pages
 rm -f build-package/corvane-pelto-updater_*.deb
-(cd build-package && cpack -G DEB > /dev/null)
+# CPack's progress is shown only when it fails.
+if ! log=$(cd build-package && cpack -G DEB 2>&1); then
+    echo "$log" >&2
+    exit 1
+fi
 ls "$PWD"/build-package/corvane-pelto-updater_*.deb
