@@ -1,7 +1,10 @@
 # Sourced by the top-level scripts: installs the Debian packages that are missing.
 
-# Packages every build needs.
-CORVANE_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libgtest-dev)
+# Packages every build needs, then the tools that make the Debian package
+# (./package.sh: dpkg-shlibdeps reads the programs' libraries, found by `file`)
+# and check it (the packaging test: desktop-file-validate, man).
+CORVANE_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libgtest-dev
+                        dpkg-dev file desktop-file-utils man-db)
 
 ensure_packages() {
     local missing=() package
