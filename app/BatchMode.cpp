@@ -41,10 +41,20 @@ int BlockStopSignals()
     return ::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
 }
 
-std::string ProgressLineText(int overallPercent, int operationPercent)
+std::string ProgressLineText(int overallPercent, int operationPercent, std::int64_t secondsLeft)
 {
-    return constante::ProgressOverall + std::to_string(overallPercent) + "%  " + constante::ProgressOperation +
-           std::to_string(operationPercent) + '%';
+    std::string text = constante::ProgressOverall + std::to_string(overallPercent) + "%  " + constante::ProgressOperation +
+                       std::to_string(operationPercent) + '%';
+    if (secondsLeft >= 0)
+        text += "  " + FormatText(constante::ProgressTimeLeft, TimeText(secondsLeft));
+    return text;
+}
+
+std::string TimeText(std::int64_t seconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60), static_cast<long long>(seconds % 60));
+    return text;
 }
 
 TBatchMode::TBatchMode(std::string appDir, const TUpdaterCommandLine& line, int signalFd)
@@ -137,6 +147,7 @@ void TBatchMode::AddCard(const TPortArgument& port)
         added.DeviceKnown = true;
     };
     session.SetLink(port.Link);
+    session.SetCheckUpdate(Choice.CheckUpdate && !Line.NoCheck);
     if (Line.Manual) {
         session.SetManual(true);
         session.SetSelection({Line.Manual->Motherboard, Line.Manual->Mcu, Line.Manual->Prom1});
@@ -216,7 +227,7 @@ void TBatchMode::DrawProgress()
         const int overall = Percent(session.GetBar(TUpdateSession::TRunBar::Whole));
         const int operation = Percent(session.GetBar(TUpdateSession::TRunBar::Operation));
         if (Cards.size() == 1)
-            text = ProgressLineText(overall, operation);
+            text = ProgressLineText(overall, operation, session.SecondsLeft());
         else
             text += (text.empty() ? "" : "  ") + card->Port + ' ' + std::to_string(overall) + '%';
     }

@@ -12,6 +12,7 @@ constexpr char OptionReadId[] = "--read-id";
 constexpr char OptionManual[] = "--manual";
 constexpr char OptionTimeout[] = "--timeout";
 constexpr char OptionPort[] = "--port";
+constexpr char OptionNoCheck[] = "--no-check";
 constexpr char OptionHelp[] = "--help";
 
 bool ParseManual(const std::string& list, TManualSelection& selection)
@@ -89,6 +90,8 @@ bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdater
                 return false;
             }
             line.TimeoutSeconds = number;
+        } else if (argument == OptionNoCheck) {
+            line.NoCheck = true;
         } else if (argument == OptionPort) {
             std::string port;
             if (!value(port))
@@ -102,7 +105,8 @@ bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdater
     if (!line.Batch) {
         for (const auto& [used, option] : {std::pair{line.ReadId, OptionReadId}, std::pair{line.Manual.has_value(), OptionManual},
                                            std::pair{line.TimeoutSeconds > 0, OptionTimeout},
-                                           std::pair{!line.Ports.empty(), OptionPort}})
+                                           std::pair{!line.Ports.empty(), OptionPort},
+                                           std::pair{line.NoCheck, OptionNoCheck}})
             if (used) {
                 error = FormatText(constante::UsageBatchOnly, option);
                 return false;

@@ -22,6 +22,7 @@ struct TUpdaterCommandLine {
     bool ReadId = false;
     std::optional<TManualSelection> Manual;
     int TimeoutSeconds = 0;  // 0: wait as long as the run waits
+    bool NoCheck = false;  // --no-check: the update is not checked at START
     std::vector<std::string> Ports;  // --port, in order; empty: the link of Updater.prm
     bool Help = false;
 };

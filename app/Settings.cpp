@@ -18,6 +18,7 @@ void TMainFich::LoadSettings()
     IPConfigDlg->SetRemoteAddress(choice.RemoteAddress);
     IPConfigDlg->SetRemotePort(choice.RemotePort);
     IPConfigDlg->SetLocalPort(choice.LocalPort);
+    MCheckUpdate->setChecked(choice.CheckUpdate);
 }
 
 void TMainFich::SaveSettings()
@@ -33,6 +34,7 @@ TPortChoice TMainFich::ChosenPort() const
 {
     TPortChoice choice;
     choice.Lan = LAN1->isChecked() && IPConfigDlg;
+    choice.CheckUpdate = MCheckUpdate->isChecked();
     const std::vector<QAction*> items = PortItems();
     for (int port = 2; port <= TSettingsFile::ComPortCount; ++port)
         if (items[static_cast<std::size_t>(port - 1)]->isChecked())

@@ -61,6 +61,7 @@ TPortChoice TSettingsFile::Load(const std::string& path, const TWarning& warn)
     choice.RemoteAddress = OrDefault(Settings.Value(constante::KeyRemoteIp), constante::DefaultRemoteIp);
     choice.RemotePort = PortSetting(constante::KeyRemotePort, constante::DefaultRemotePort, warn);
     choice.LocalPort = PortSetting(constante::KeyLocalPort, constante::DefaultLocalPort, warn);
+    choice.CheckUpdate = Settings.Value(constante::KeyCheckUpdate) != constante::CheckUpdateOff;
     return choice;
 }
 
@@ -83,6 +84,8 @@ bool TSettingsFile::Save(const std::string& path, const TPortChoice& choice, std
     Settings.SetValue(constante::KeyRemoteIp, choice.RemoteAddress);
     Settings.SetValue(constante::KeyRemotePort, std::to_string(choice.RemotePort));
     Settings.SetValue(constante::KeyLocalPort, std::to_string(choice.LocalPort));
+    if (!choice.CheckUpdate || !Settings.Value(constante::KeyCheckUpdate).empty())
+        Settings.SetValue(constante::KeyCheckUpdate, choice.CheckUpdate ? constante::CheckUpdateOn : constante::CheckUpdateOff);
     if (Settings.Unreadable()) {
         message = FormatText(constante::SettingsNotSaved, path + " : " + constante::SettingsKeptUnread);
         return false;

@@ -22,6 +22,8 @@ struct TPortChoice {
     std::string RemoteAddress;
     std::int32_t RemotePort = 0;
     std::int32_t LocalPort = 0;
+    // The Mode menu's "Check update at START".
+    bool CheckUpdate = true;
 };
 
 class TSettingsFile {

@@ -145,6 +145,10 @@ void TMainFich::BuildMenus()
         ModeGroup->addAction(item);
     }
     MAuto->setChecked(true);
+    Program1->addSeparator();
+    MCheckUpdate = Program1->addAction(Text(constante::MenuCheckUpdate));
+    MCheckUpdate->setCheckable(true);
+    MCheckUpdate->setChecked(true);
     connect(MAuto, &QAction::triggered, this, [this] { MAutoClick(); });
     connect(MManual, &QAction::triggered, this, [this] { MManualClick(); });
 
@@ -319,6 +323,7 @@ void TMainFich::FeedSession()
 {
     Session->SetLink(Settings.LinkFor(ChosenPort()));
     Session->SetManual(MManual->isChecked());
+    Session->SetCheckUpdate(MCheckUpdate->isChecked());
     Session->SetSelection({CompSel->CBMB->isChecked(), CompSel->CBMBMCU->isChecked(), CompSel->CBMBPROM1->isChecked()});
 }
 

@@ -77,6 +77,8 @@ public:
     QProgressBar* ProgressBar3;
     QAction* N1;
     QAction* LAN1;
+    // Mode menu: the update is checked before a run touches the card.
+    QAction* MCheckUpdate;
 
     TUpdateSession& GetSession() { return *Session; }
     const std::string& GetCurentCardDir() const { return Session->GetCurentCardDir(); }

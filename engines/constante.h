@@ -33,6 +33,7 @@ inline constexpr char MenuLan[] = "LAN/Setup";
 inline constexpr char MenuMode[] = "&Mode";
 inline constexpr char MenuAuto[] = "&Auto";
 inline constexpr char MenuManual[] = "&Manual";
+inline constexpr char MenuCheckUpdate[] = "&Check update at START";
 inline constexpr char MenuAbout[] = "&About";
 inline constexpr char MenuAboutUpdater[] = "&About Updater...";
 // Asked before a window that is running an update closes.
@@ -49,6 +50,9 @@ inline constexpr char ErrorOpeningLan[] = "Error while opening LAN Device";
 inline constexpr char ErrorOpeningPort[] = "Error while opening ";
 // The serial device actually opened for the chosen COM port, after its name.
 inline constexpr char OpenedDeviceFormat[] = " (%s)";
+// The check of an update before the link opens.
+inline constexpr char CheckFailed[] = "The update has %s problem(s): nothing was sent to the card";
+inline constexpr char CheckMoreProblems[] = "... and %s more";
 // A failure that escaped a sequencer step without a text of its own.
 inline constexpr char UnexpectedFailure[] = "Unexpected failure";
 
@@ -100,6 +104,10 @@ inline constexpr char KeyComPort[] = "COM_PORT";
 inline constexpr char KeyRemoteIp[] = "REMOTE_IP";
 inline constexpr char KeyRemotePort[] = "REMOTE_PORT";
 inline constexpr char KeyLocalPort[] = "LOCAL_PORT";
+// Whether START checks the update first; written once it is off, or when the file has it.
+inline constexpr char KeyCheckUpdate[] = "CHECK_UPDATE";
+inline constexpr char CheckUpdateOn[] = "YES";
+inline constexpr char CheckUpdateOff[] = "NO";
 inline constexpr char ConTypeNone[] = "NONE";
 inline constexpr char ConTypeRs232[] = "RS232";
 inline constexpr char ConTypeUdp[] = "UDP";
@@ -152,13 +160,14 @@ inline constexpr OptionCodeRow OptionCodeTable[] = {{0xAAAA, 0x0000}};
 
 // ---- Batch mode ---------------------------------------------------------------------
 inline constexpr char UpdaterUsage[] =
-    "usage: corvane-updater [--app-dir DIR] [--batch [--read-id] [--manual LIST] [--timeout SECONDS] [--port PORT]...] [SCRIPT]\n"
+    "usage: corvane-updater [--app-dir DIR] [--batch [--read-id] [--manual LIST] [--timeout SECONDS] [--no-check] [--port PORT]...] [SCRIPT]\n"
     "  SCRIPT             the main script (default: script.ini in the program's folder)\n"
     "  --app-dir DIR      the folder used as the program's folder (scripts, MB/, EXT/, Updater.prm)\n"
     "  --batch            run the update without a window, messages on stdout\n"
     "  --read-id          run readid.ini instead of the main script (batch)\n"
     "  --manual LIST      Manual mode with exactly these components: MB,MCU,PROM1 (batch)\n"
     "  --timeout SECONDS  stop when the card has sent nothing for that long (batch)\n"
+    "  --no-check         do not check the update before the link opens (batch)\n"
     "  --port PORT        the card's link for this run, Updater.prm untouched (batch): COM1 to COM9,\n"
     "                     a device path, tcp://HOST:PORT or udp://HOST:PORT[?local=N]; several\n"
     "                     --port options update several cards at once\n"
@@ -181,6 +190,7 @@ inline constexpr char BatchTimedOut[] = "No reply from the card for %s s: the ru
 inline constexpr char BatchStopped[] = "Stopped by signal %s";
 inline constexpr char ProgressOverall[] = "Overall ";
 inline constexpr char ProgressOperation[] = "Operation ";
+inline constexpr char ProgressTimeLeft[] = "%s left";
 // The summary of a batch run of several cards: its heading and results.
 inline constexpr char SummaryPort[] = "PORT";
 inline constexpr char SummaryDevice[] = "DEVICE ID";

@@ -54,6 +54,8 @@ public:
         link.RemoteAddress = "127.0.0.1";
         link.RemotePort = DiscardPort;
         session.SetLink(link);
+        // Scripts of any content are to reach the engines, not the check before a run.
+        session.SetCheckUpdate(false);
         session.OnBox = [this](TBoxKind, const std::string& text) { Boxes.push_back(text); };
         session.OnRunEnd = [this](TUpdateSession::TRunResult result, const std::string&, const std::string&) {
             Ended = true;

@@ -22,6 +22,7 @@ void TUpdateSession::EngineSend(TGestionnaire& Sender)
 {
     StepSentToCard = true;
     ++LinesSent;
+    BytesCarried += Sender.GetOutBuffer().size();
     Driver->SendRaw(Sender.GetOutBuffer());
 }
 

@@ -9,6 +9,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -34,7 +35,9 @@ void TUpdateSession::Timer1Timer()
 void TUpdateSession::DriverRecString(TComDriver&, std::int32_t)
 {
     Timer1.stop();
-    ReceivedText += Driver->ReadRaw();
+    const std::string arrived = Driver->ReadRaw();
+    BytesCarried += arrived.size();
+    ReceivedText += arrived;
     if (OnCardText)
         OnCardText();
     // A message box inside a step runs an event loop of its own; what arrives
@@ -176,6 +179,8 @@ void TUpdateSession::StepLoadScript()
         ShowError(ScriptPath + constante::FileNotFound);
         return;
     }
+    if (!CheckedUpdate())
+        return;
     Driver->SetConMode(MODE_VAR);
     if (Link.IsLan()) {
         Driver->SetIpLocalPort(Link.LocalPort);
@@ -195,8 +200,31 @@ void TUpdateSession::StepLoadScript()
     ProbeRetries = 0;
     LinesSent = 0;
     RetriesBeforeRun = RetriesAsked();
+    BytesCarried = 0;
+    RunClock.start();
     SeqState = TSeqState::QueryCard;
     OpenLink();
+}
+
+// A broken update found part-way leaves a half-programmed card: every file the
+// run will read is looked at first. The plan also gives the bytes the run will
+// carry, which the time left is measured against.
+bool TUpdateSession::CheckedUpdate()
+{
+    Plan = PlanUpdate(AppDir, ScriptPath);
+    if (!CheckUpdate || Plan.IsClean())
+        return true;
+    const std::size_t shown = std::min(Plan.Problems.size(), ProblemsShown);
+    std::string problems;
+    for (std::size_t index = 0; index < shown; ++index) {
+        ShowInfo(ProblemText(Plan.Problems[index]));
+        problems += constante::LineEnd + ProblemText(Plan.Problems[index]);
+    }
+    if (Plan.Problems.size() > shown)
+        problems += constante::LineEnd + FormatText(constante::CheckMoreProblems, std::to_string(Plan.Problems.size() - shown));
+    ShowError(FormatText(constante::CheckFailed, std::to_string(Plan.Problems.size())));
+    LastError += problems;
+    return false;
 }
 
 // The driver never reports a failed open by itself; it keeps the result of its

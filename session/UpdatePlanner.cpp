@@ -225,7 +225,7 @@ void TUpdatePlanner::JtagOperation(const Origin& origin, const std::string& line
         Exchange(step, command, Acknowledgement);
     } else {
         Exchange(step, command, Acknowledgement);
-        step.PauseMs = static_cast<std::uint32_t>(TProgJtag::PlayOpenPause.count());
+        step.PauseMs = static_cast<std::uint32_t>(TProgJtag::DefaultPlayOpenPause.count());
         const std::string rest = Trim(std::string_view(line).substr(1));
         PlanEffectFile(origin.Folder + Trim(std::string_view(rest).substr(1)), step, Plan.Problems);
     }

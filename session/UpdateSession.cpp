@@ -70,6 +70,19 @@ std::int32_t TUpdateSession::RetriesAsked() const
 
 std::int32_t TUpdateSession::GetRetransmissions() const { return RetriesAsked() - RetriesBeforeRun; }
 
+std::int64_t TUpdateSession::SecondsLeft() const
+{
+    const std::uint64_t planned = Plan.BytesToCard() + Plan.BytesFromCard();
+    if (IsIdle() || !RunClock.isValid() || BytesCarried == 0 || planned == 0 || RunClock.elapsed() < EstimateAfterMs)
+        return -1;
+    if (BytesCarried >= planned)
+        return 0;
+    const double elapsedSeconds = static_cast<double>(RunClock.elapsed()) / 1000.0;
+    return static_cast<std::int64_t>(elapsedSeconds * static_cast<double>(planned - BytesCarried) /
+                                         static_cast<double>(BytesCarried) +
+                                     0.5);
+}
+
 void TUpdateSession::SetCurentCardDir(const std::string& dir)
 {
     CurentCardDir = dir;

@@ -20,10 +20,12 @@
 #include "InstCourante.h"
 #include "LinkSettings.h"
 #include "SequencerState.h"
+#include "UpdatePlan.h"
 #include "progboot.h"
 #include "progjtag.h"
 #include "progpsd.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <cstdint>
@@ -52,6 +54,10 @@ public:
 
     static constexpr std::uint32_t IdleIntervalMs = 500;
     static constexpr std::uint32_t RunIntervalMs = 10;
+    // How many of the update's problems a failed check names; the count of the others follows.
+    static constexpr std::size_t ProblemsShown = 5;
+    // The time left is estimated once the run has gone on this long.
+    static constexpr std::int64_t EstimateAfterMs = 2000;
 
     // appDir: the program's folder without a trailing delimiter. scriptArgument:
     // the main script named on the command line, or empty for "script.ini".
@@ -68,6 +74,10 @@ public:
     bool IsManual() const { return Manual; }
     void SetSelection(const TComponentSelection& selection) { Selection = selection; }
     const TComponentSelection& GetSelection() const { return Selection; }
+    // The update is checked before the link opens: a run with a problem ends
+    // at once and sends nothing to the card. On by default.
+    void SetCheckUpdate(bool check) { CheckUpdate = check; }
+    bool GetCheckUpdate() const { return CheckUpdate; }
     const std::string& GetAppDir() const { return AppDir; }
 
     // ---- Operations.
@@ -130,6 +140,11 @@ public:
     // retransmissions the card asked for.
     std::int32_t GetLinesSent() const { return LinesSent; }
     std::int32_t GetRetransmissions() const;
+    // What the run is planned to do, as found when it started.
+    const TUpdatePlan& GetPlan() const { return Plan; }
+    // Seconds the run still needs, from the bytes the plan counts and the rate
+    // the run has had so far; -1 while there is nothing to go on.
+    std::int64_t SecondsLeft() const;
     QTimer& GetTimer() { return Timer1; }
     TComDriver& GetDriver() { return *Driver; }
     TProgBoot& GetProgBoot() { return *ProgBoot; }
@@ -164,6 +179,8 @@ private:
     static bool StepsWithoutCard(TSeqState state);
     void StepIdle();
     void StepLoadScript();
+    // False, after reporting the problems, when the update would stop part-way.
+    bool CheckedUpdate();
     void OpenLink();
     void StepQueryCard();
     void StepAwaitCardType();
@@ -215,6 +232,11 @@ private:
     TLinkSettings Link;
     bool Manual = false;
     TComponentSelection Selection;
+    bool CheckUpdate = true;
+    TUpdatePlan Plan;
+    // Bytes the link carried in this run, both ways, and since when.
+    std::uint64_t BytesCarried = 0;
+    QElapsedTimer RunClock;
 
     std::string CurentCardDir;
     std::vector<std::string> ScriptLines;

@@ -170,6 +170,7 @@ TEST(WindowRun, BarWithNothingToCountStaysEmpty)
     run.Bench.Dir.Write("MB/PROM.SVF", "");
     run.Bench.Dir.Write("MB/script.ini", "P8 PROM.SVF\r\n");
     run.Open();
+    run.Window().MCheckUpdate->setChecked(false);
     ASSERT_TRUE(run.Bench.Run());
     EXPECT_EQ(run.Bench.Boxes, Lines{"Effect File Empty !!!\r\n" + run.Bench.Dir.Path() + "MB/script.ini"});
     const QProgressBar* bar = run.Window().ProgressBar1;

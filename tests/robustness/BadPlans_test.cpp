@@ -107,3 +107,19 @@ TEST_F(BadPlans, EveryDamagedRecordOfAHugeImage)
     ExpectProblem(plan, "MB/bank1.hex:1024", message);
     EXPECT_TRUE(plan.Out.ends_with("\n1024 problems\n")) << plan.Out.substr(plan.Out.size() - 200);
 }
+
+// With the check at START on (the default), a broken folder ends the run before
+// the link opens: the card receives nothing, not even the probe.
+TEST_F(BadPlans, StartSendsNothingForABrokenFolder)
+{
+    Folder.Write(BoardScript, "P1 bank1.hex\r\nP2 missing.hex\r\nP8 prom1.svf\r\n");
+    Folder.Write("MB/prom1.svf", "STATE RESET;\nBOGUS 1;\n");
+    Folder.CheckAtStart = true;
+    const ProcessResult run = Folder.Update();
+    EXPECT_EQ(run.ExitCode, 1) << run.Err;
+    EXPECT_TRUE(Contains(run.Err, "The update has 2 problem(s): nothing was sent to the card\r\n" + Folder.App() +
+                                      BoardScript + ":2: "))
+        << run.Err;
+    EXPECT_TRUE(Contains(run.Out, Folder.App() + "MB/prom1.svf:2: ")) << run.Out;
+    EXPECT_EQ(Folder.BytesTheCardReceived(), 0);
+}

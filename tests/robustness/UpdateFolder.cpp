@@ -1,5 +1,9 @@
 #include "UpdateFolder.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include "hex.h"
 
 #include <pwd.h>
@@ -109,7 +113,10 @@ void UpdateFolder::MakeUnreadable(const std::string& name) const { ::chmod((AppD
 
 std::vector<std::string> UpdateFolder::UpdaterArguments() const
 {
-    return {Updater, "--batch", "--app-dir", AppDir, "--timeout", UpdaterSilenceSeconds};
+    std::vector<std::string> arguments = {Updater, "--batch", "--app-dir", AppDir, "--timeout", UpdaterSilenceSeconds};
+    if (!CheckAtStart)
+        arguments.push_back("--no-check");
+    return arguments;
 }
 
 ProcessResult UpdateFolder::Update(std::chrono::seconds deadline) const
@@ -122,6 +129,16 @@ bool UpdateFolder::StartUpdate(ChildProcess& updater) const { return updater.Sta
 ProcessResult UpdateFolder::Plan() const
 {
     return RunProcess({Tool, "plan", AppDir}, std::chrono::seconds(30), {}, OperatorUser());
+}
+
+long long UpdateFolder::BytesTheCardReceived()
+{
+    Card.Stop(SIGTERM);
+    const QJsonObject state = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(StatePath))).object();
+    long long received = 0;
+    for (const QJsonValue& carried : state["traffic"].toArray())
+        received += carried.toObject()["from_pc"].toInteger();
+    return received;
 }
 
 ProcessResult UpdateFolder::Check()

@@ -26,6 +26,10 @@ public:
     // Leaves the file where it is, writable but no longer readable by the operator.
     void MakeUnreadable(const std::string& name) const;
 
+    // The catalogue meets each fault in the run itself, so the updater runs with
+    // --no-check unless this is set; the check at START has cases of its own.
+    bool CheckAtStart = false;
+
     // corvane-updater --batch on the folder, bounded by --timeout and a deadline.
     // When the tests run as root it runs as an unprivileged operator, whom file
     // permissions stop.
@@ -34,6 +38,8 @@ public:
     bool StartUpdate(ChildProcess& updater) const;
     // corvane-tool check on what the card holds, once it is stopped.
     ProcessResult Check();
+    // The bytes the card received from the PC, once it is stopped.
+    long long BytesTheCardReceived();
     // corvane-tool plan on the folder, as the operator runs it before START.
     ProcessResult Plan() const;
 

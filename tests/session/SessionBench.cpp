@@ -27,6 +27,7 @@ void SessionBench::Begin(bool readId)
     RunEnds.clear();
     EndMessages.clear();
     Sess->SetLink(Link);
+    Sess->SetCheckUpdate(CheckUpdate);
     if (readId)
         Sess->ReadId();
     else

@@ -30,6 +30,8 @@ public:
     TempDir Dir;
     std::unique_ptr<TUpdateSession> Sess;
     TLinkSettings Link;
+    // Off for the runs that are to meet a broken update part-way.
+    bool CheckUpdate = true;
     std::vector<std::string> StatusLines;
     std::vector<std::string> Boxes;
     std::vector<TUpdateSession::TRunResult> RunEnds;

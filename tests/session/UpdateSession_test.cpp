@@ -137,6 +137,7 @@ TEST(Session, SyntaxErrorsNameTheLineAndTheScript)
     RunBench run;
     WriteUpdateBundle(run.Bench.Dir);
     run.Open();
+    run.Bench.CheckUpdate = false;
     const std::string main = run.Path("script.ini");
     const std::string component = run.Path("EXT/script.ini");
     // Each case: the main script, the component script, the box text.
@@ -163,6 +164,7 @@ TEST(Session, MissingScriptsAndFilesAreReported)
     RunBench run;
     WriteUpdateBundle(run.Bench.Dir);
     run.Open();
+    run.Bench.CheckUpdate = false;
     run.Bench.Dir.Write("script.ini", "C0\r\nprompt after\r\n");
     std::filesystem::remove_all(run.Path("EXT"));
     ASSERT_TRUE(run.Bench.Run());
@@ -354,6 +356,7 @@ TEST(Session, DeviceIdentifierZeroStillAllowsProgramming)
 TEST(Session, LinkThatCannotOpenEndsTheRun)
 {
     SessionBench serial;
+    serial.CheckUpdate = false;
     serial.Link.ComPort = "COM3";
     serial.Link.SerialDevice = "/dev/corvane-missing";
     serial.Dir.Write("script.ini", "FI\r\n");
@@ -364,6 +367,7 @@ TEST(Session, LinkThatCannotOpenEndsTheRun)
     QUdpSocket taken;
     ASSERT_TRUE(taken.bind(QHostAddress::AnyIPv4, 0));
     SessionBench lan;
+    lan.CheckUpdate = false;
     lan.Link.ConType = CON_UDP;
     lan.Link.RemoteAddress = "127.0.0.1";
     lan.Link.RemotePort = 10500;
@@ -377,6 +381,7 @@ TEST(Session, LinkThatCannotOpenEndsTheRun)
 TEST(Session, TcpConnectionStillBeingAttemptedIsNoFailure)
 {
     SessionBench bench;
+    bench.CheckUpdate = false;
     bench.Link.ConType = CON_TCP;
     bench.Link.RemoteAddress = "127.0.0.1";
     bench.Link.RemotePort = 1;
@@ -407,4 +412,66 @@ TEST(Session, ClosedSessionTakesNoFurtherStep)
     EXPECT_EQ(run.Bench.StatusLines.size(), lines);
     EXPECT_FALSE(session.GetTimer().isActive());
     EXPECT_FALSE(session.Start());
+}
+
+// A broken update is found before the link opens: the run ends at once with
+// the problems, file and line each, and the card hears nothing.
+TEST(Session, CheckAtStartFindsABrokenUpdateBeforeTheCardHearsAnything)
+{
+    RunBench run;
+    WriteUpdateBundle(run.Bench.Dir);
+    // Bank 1's file is gone and the effect file has a line the card cannot take:
+    // today's run would find them after bank 0 was erased and rewritten.
+    std::filesystem::remove(run.Path("MB/BANK1.HEX"));
+    run.Bench.Dir.Write("MB/PROM.SVF", "STATE RESET;\nSIR 8 TDI (13);\nBOGUS 1;\n");
+    run.Bench.Dir.Write("EXT/script.ini", "prompt Ext card\r\nV1 12\r\nV2 12\r\nV3 12\r\nV4 12\r\nV5 12\r\n");
+    run.Open();
+    ASSERT_TRUE(run.Bench.Run());
+    EXPECT_EQ(run.Bench.RunEnds, Failed);
+    ASSERT_EQ(run.Bench.Boxes.size(), 1u);
+    const std::string& box = run.Bench.Boxes[0];
+    EXPECT_EQ(box.rfind("The update has 7 problem(s): nothing was sent to the card\r\n", 0), 0u) << box;
+    EXPECT_NE(box.find(run.Path("MB/script.ini") + ":3: "), std::string::npos) << box;
+    EXPECT_NE(box.find(run.Path("MB/PROM.SVF") + ":3: "), std::string::npos) << box;
+    EXPECT_NE(box.find("... and 2 more\r\n" + run.Path("script.ini")), std::string::npos) << box;
+    EXPECT_EQ(run.Bench.RunLines().size(), 6u);
+    EXPECT_EQ(run.Sim().Bank(0).Erases, 0u);
+    EXPECT_TRUE(run.Sim().Versions().empty());
+    EXPECT_EQ(run.Bench.Session().GetLinesSent(), 0);
+
+    // Turned off, the run meets the same update part-way, as before.
+    run.Bench.CheckUpdate = false;
+    ASSERT_TRUE(run.Bench.Run());
+    EXPECT_EQ(run.Bench.Boxes.back(), run.Path("MB/BANK1.HEX") + " File not found !!!\r\n" + run.Path("MB/script.ini"));
+    EXPECT_EQ(run.Sim().Bank(0).Erases, 1u);
+}
+
+TEST(Session, TimeLeftComesFromThePlanAndTheRateSoFar)
+{
+    RunBench run;
+    WriteUpdateBundle(run.Bench.Dir);
+    run.Open();
+    TUpdateSession& session = run.Bench.Session();
+    EXPECT_EQ(session.SecondsLeft(), -1);
+    // The card answers slowly, so the run lasts long enough to be measured.
+    SimulatedCard& card = run.Card.Card;
+    const std::function<void(const std::string&)> answer = card.OnOutput;
+    card.OnOutput = [answer](const std::string& bytes) { QTimer::singleShot(40, [answer, bytes] { answer(bytes); }); };
+    std::vector<std::int64_t> estimates;
+    QTimer sample;
+    QObject::connect(&sample, &QTimer::timeout, [&] { estimates.push_back(session.SecondsLeft()); });
+    sample.start(100);
+    ASSERT_TRUE(run.Bench.Run(false, 60000));
+    EXPECT_EQ(run.Bench.RunEnds, Completed);
+    EXPECT_GT(session.GetPlan().BytesToCard(), 0u);
+    // Unknown at first, then a figure that does not grow without end.
+    ASSERT_GT(estimates.size(), 25u);
+    EXPECT_EQ(estimates.front(), -1);
+    std::vector<std::int64_t> known;
+    for (const std::int64_t estimate : estimates)
+        if (estimate >= 0)
+            known.push_back(estimate);
+    ASSERT_FALSE(known.empty());
+    EXPECT_LE(known.back(), known.front() + 1);
+    EXPECT_EQ(session.SecondsLeft(), -1);  // idle again
 }
