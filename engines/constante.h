@@ -116,6 +116,8 @@ inline constexpr char SettingsBadValue[] = "Bad value in Updater.prm, default us
 inline constexpr char SettingsNotSaved[] = "Settings not saved : %s";
 // Why an "Updater.prm" that could not be read when the program started is not replaced.
 inline constexpr char SettingsKeptUnread[] = "it could not be read and is left as it was";
+// The folder of the run reports; a relative value is relative to the program's folder.
+inline constexpr char KeyReportDir[] = "REPORT_DIR";
 
 // ---- Dialogs ------------------------------------------------------------------------
 inline constexpr char CompSelCaption[] = "Component Selection";
@@ -285,5 +287,40 @@ inline constexpr std::uint16_t ChecksumRecordAddress = 0x0000;
 // Keywords of script operation lines that are not card commands.
 inline constexpr char KeywordPrompt[] = "prompt";
 inline constexpr char KeywordWait[] = "wait";
+
+// ---- Run reports ----------------------------------------------------------------------
+// The folder of the reports, in the program's folder unless the settings or the command line name another.
+inline constexpr char ReportFolder[] = "reports";
+// What stopped a report from being written (its folder or file, then the system's reason); the run goes on.
+inline constexpr char ReportNotWritten[] = "Run report not written : %s";
+inline constexpr char ReportDeviceUnknown[] = "unknown";
+inline constexpr char ReportTcpScheme[] = "tcp://";
+inline constexpr char ReportUdpScheme[] = "udp://";
+// Results of a run and of each line, and why a component was skipped.
+inline constexpr char ReportCompleted[] = "completed";
+inline constexpr char ReportFailed[] = "failed";
+inline constexpr char ReportStopped[] = "stopped";
+inline constexpr char ReportLineOk[] = "ok";
+inline constexpr char ReportUpToDate[] = "up to date";
+inline constexpr char ReportUnchecked[] = "unchecked";
+inline constexpr char ReportCardAbsent[] = "card absent";
+inline constexpr char ReportModeAuto[] = "auto";
+inline constexpr char ReportModeManual[] = "manual";
+// The summary that ends the text log.
+inline constexpr char LogSummary[] = "---- Summary";
+inline constexpr char LogProgram[] = "Program     : ";
+inline constexpr char LogStart[] = "Start       : ";
+inline constexpr char LogEnd[] = "End         : ";
+inline constexpr char LogScript[] = "Script      : ";
+inline constexpr char LogPort[] = "Port        : ";
+inline constexpr char LogDevice[] = "Device      : type %s";
+inline constexpr char LogDeviceId[] = ", ID ";
+inline constexpr char LogBootChecksum[] = ", boot checksum ";
+inline constexpr char LogVersionRead[] = "Read        : ";
+inline constexpr char LogVersionWritten[] = "Written     : ";
+inline constexpr char LogSkipped[] = "Skipped     : ";
+inline constexpr char LogLines[] = "Lines run   : ";
+inline constexpr char LogRetransmissions[] = ", retransmissions ";
+inline constexpr char LogResult[] = "Result      : ";
 
 }  // namespace constante

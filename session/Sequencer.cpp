@@ -171,6 +171,7 @@ void TUpdateSession::StepIdle()
 
 void TUpdateSession::StepLoadScript()
 {
+    TellRunStarted();
     Timer1.setInterval(static_cast<int>(RunIntervalMs));
     if (!LoadTextLines(ScriptPath, ScriptLines)) {
         ShowError(ScriptPath + constante::FileNotFound);
@@ -229,6 +230,7 @@ void TUpdateSession::StepAwaitCardType()
         return;
     }
     if (Driver->GetDEV() == constante::DeviceTypeCodes[ProbeIndex]) {
+        TellDeviceType();
         ShowInfo(constante::Synchronize);
         Driver->SetUPDATER(constante::UpdaterHandOverFirst);
         Driver->SetUPDATER(constante::UpdaterHandOverSecond);
@@ -252,6 +254,7 @@ void TUpdateSession::StepStartSync()
             return;
         }
     }
+    TellLineStarted({}, 0, constante::LineSync);
     ProgBoot->SetCommandLine(constante::LineSync);
     ProgBoot->Step();
     SeqState = TSeqState::AwaitSync;
@@ -291,6 +294,7 @@ void TUpdateSession::StepErrorBox()
 void TUpdateSession::StepStartClosing()
 {
     CurrentLine = constante::LineClosing;
+    TellLineStarted({}, 0, CurrentLine);
     InstCrt->SetCommandLine(CurrentLine);
     InstCrt->Step();
     SeqState = TSeqState::AwaitClosing;
@@ -352,6 +356,7 @@ void TUpdateSession::StepNextMainLine()
         StepBar(TRunBar::Whole);
         return;
     }
+    TellLineStarted(ScriptPath, ScriptLineIndex, CurrentLine);
     if (Dispatch())
         SeqState = TSeqState::AwaitMainLine;
     else
@@ -406,6 +411,7 @@ void TUpdateSession::StepNextComponentLine()
         StepBar(TRunBar::Component);
         return;
     }
+    TellLineStarted(ComponentScriptPath, ComponentLineIndex, CurrentLine);
     if (Dispatch())
         SeqState = TSeqState::AwaitComponentLine;
     else
@@ -427,6 +433,7 @@ void TUpdateSession::StepStartBootOption()
     SetBarMaximum(TRunBar::Component, 3);
     ToMinimum(TRunBar::Component);
     CurrentLine = constante::LineBootOption;
+    TellLineStarted({}, 0, CurrentLine);
     ProgBoot->SetCommandLine(CurrentLine);
     ProgBoot->Step();
     StepBar(TRunBar::Component);
@@ -441,6 +448,7 @@ void TUpdateSession::StepAwaitBootOption()
     StepBar(TRunBar::Operation);
     StepBar(TRunBar::Component);
     CurrentLine = constante::LineOptionPrefix + OptionCode;
+    TellLineStarted({}, 0, CurrentLine);
     InstCrt->SetCommandLine(CurrentLine);
     InstCrt->Step();
     SeqState = TSeqState::AwaitOptionCode;

@@ -112,6 +112,7 @@ void TUpdateSession::Close()
 
 void TUpdateSession::EndRun(TRunResult result, const std::string& message, const std::string& script)
 {
+    TellRunEnded(result, message, script);
     if (OnRunEnd)
         OnRunEnd(result, message, script);
 }
@@ -136,6 +137,7 @@ void TUpdateSession::AddStatusLine(std::string_view text)
     if (text == LastStatusLine)
         return;
     LastStatusLine = text;
+    TellStatusLine();
     if (OnStatusLine)
         OnStatusLine(LastStatusLine);
 }
