@@ -59,6 +59,7 @@ TBatchMode::TBatchMode(std::string appDir, const TUpdaterCommandLine& line, int 
 
 TBatchMode::~TBatchMode()
 {
+    Report.reset();
     Session.reset();
     SignalNotifier.reset();
     if (SignalFd >= 0)
@@ -72,6 +73,7 @@ int TBatchMode::Run()
     Choice = Settings.Load(SettingsPath(), [this](const std::string& text) { PrintError(text); });
     Session = std::make_unique<TUpdateSession>(AppDir, Line.Script);
     TUpdateSession& session = *Session;
+    Report = std::make_unique<TRunReport>(session, Line.ReportDir.empty() ? AppDir + '/' + constante::ReportFolder : Line.ReportDir);
     session.OnStatusLine = [this](const std::string& text) { PrintStatus(text); };
     session.OnBox = [this](TBoxKind, const std::string& text) { PrintError(text); };
     session.OnRunEnd = [this](TUpdateSession::TRunResult result, const std::string&, const std::string&) {

@@ -6,10 +6,12 @@
 // as one line; message boxes go to stderr instead of waiting for a click. The
 // exit code is 0 after a completed run, 1 after a failed or timed-out run, and
 // 128 + the signal number after SIGINT or SIGTERM, which stop the run as STOP
-// does. The settings are saved as at close in every case.
+// does. The settings are saved as at close in every case. Each run leaves its
+// report in --report-dir, or in "reports" in the program's folder.
 #pragma once
 
 #include "CommandLine.h"
+#include "RunReport.h"
 #include "SettingsFile.h"
 #include "UpdateSession.h"
 
@@ -56,6 +58,7 @@ private:
     TSettingsFile Settings;
     TPortChoice Choice;
     std::unique_ptr<TUpdateSession> Session;
+    std::unique_ptr<TRunReport> Report;
     int SignalFd;
     std::unique_ptr<QSocketNotifier> SignalNotifier;
     QTimer SilenceCheck;

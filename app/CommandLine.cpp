@@ -11,6 +11,7 @@ constexpr char OptionBatch[] = "--batch";
 constexpr char OptionReadId[] = "--read-id";
 constexpr char OptionManual[] = "--manual";
 constexpr char OptionTimeout[] = "--timeout";
+constexpr char OptionReportDir[] = "--report-dir";
 constexpr char OptionHelp[] = "--help";
 
 bool ParseManual(const std::string& list, TManualSelection& selection)
@@ -88,6 +89,9 @@ bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdater
                 return false;
             }
             line.TimeoutSeconds = number;
+        } else if (argument == OptionReportDir) {
+            if (!value(line.ReportDir))
+                return false;
         } else {
             error = FormatText(constante::UsageUnknownOption, argument);
             return false;
@@ -95,7 +99,8 @@ bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdater
     }
     if (!line.Batch) {
         for (const auto& [used, option] : {std::pair{line.ReadId, OptionReadId}, std::pair{line.Manual.has_value(), OptionManual},
-                                           std::pair{line.TimeoutSeconds > 0, OptionTimeout}})
+                                           std::pair{line.TimeoutSeconds > 0, OptionTimeout},
+                                           std::pair{!line.ReportDir.empty(), OptionReportDir}})
             if (used) {
                 error = FormatText(constante::UsageBatchOnly, option);
                 return false;

@@ -22,6 +22,7 @@ struct TUpdaterCommandLine {
     bool ReadId = false;
     std::optional<TManualSelection> Manual;
     int TimeoutSeconds = 0;  // 0: wait as long as the run waits
+    std::string ReportDir;   // empty: "reports" in the program's folder
     bool Help = false;
 };
 

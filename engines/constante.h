@@ -154,13 +154,14 @@ inline constexpr OptionCodeRow OptionCodeTable[] = {{0xAAAA, 0x0000}};
 
 // ---- Batch mode ---------------------------------------------------------------------
 inline constexpr char UpdaterUsage[] =
-    "usage: corvane-updater [--app-dir DIR] [--batch [--read-id] [--manual LIST] [--timeout SECONDS]] [SCRIPT]\n"
+    "usage: corvane-updater [--app-dir DIR] [--batch [--read-id] [--manual LIST] [--timeout SECONDS] [--report-dir DIR]] [SCRIPT]\n"
     "  SCRIPT             the main script (default: script.ini in the program's folder)\n"
     "  --app-dir DIR      the folder used as the program's folder (scripts, MB/, EXT/, Updater.prm)\n"
     "  --batch            run the update without a window, messages on stdout\n"
     "  --read-id          run readid.ini instead of the main script (batch)\n"
     "  --manual LIST      Manual mode with exactly these components: MB,MCU,PROM1 (batch)\n"
     "  --timeout SECONDS  stop when the card has sent nothing for that long (batch)\n"
+    "  --report-dir DIR   the folder of the run reports (default: reports in the program's folder) (batch)\n"
     "  --help             this text\n";
 inline constexpr char UsageUnknownOption[] = "unknown option: %s";
 inline constexpr char UsageMissingValue[] = "missing value after %s";
