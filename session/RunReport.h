@@ -29,7 +29,8 @@ class QJsonObject;
 
 class TRunReport : public TRunObserver {
 public:
-    // folder: where the reports go; it is created when missing.
+    // folder: where the reports go; it is created when missing. The report
+    // observes the session until it goes, which must be before the session.
     TRunReport(TUpdateSession& session, std::string folder);
     ~TRunReport() override;
     TRunReport(const TRunReport&) = delete;
