@@ -9,11 +9,13 @@
 // summary table ends the output. The exit code is 0 when every card completed,
 // 1 when any failed or timed out, and 128 + the signal number after SIGINT or
 // SIGTERM, which stop every run as STOP does. "Updater.prm" is saved as at close,
-// unless the links came from --port.
+// unless the links came from --port. Each run leaves its report in
+// --report-dir, or in "reports" in the program's folder.
 #pragma once
 
 #include "CommandLine.h"
 #include "PortArgument.h"
+#include "RunReport.h"
 #include "SettingsFile.h"
 #include "UpdateSession.h"
 
@@ -43,6 +45,8 @@ public:
         // As given to --port; empty for the link of "Updater.prm".
         std::string Port;
         std::unique_ptr<TUpdateSession> Session;
+        // Goes before the session it observes.
+        std::unique_ptr<TRunReport> Report;
         QElapsedTimer Silence;
         QElapsedTimer Clock;
         std::int64_t DurationMs = 0;

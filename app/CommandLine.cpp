@@ -13,6 +13,7 @@ constexpr char OptionManual[] = "--manual";
 constexpr char OptionTimeout[] = "--timeout";
 constexpr char OptionPort[] = "--port";
 constexpr char OptionNoCheck[] = "--no-check";
+constexpr char OptionReportDir[] = "--report-dir";
 constexpr char OptionHelp[] = "--help";
 
 bool ParseManual(const std::string& list, TManualSelection& selection)
@@ -97,6 +98,9 @@ bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdater
             if (!value(port))
                 return false;
             line.Ports.push_back(port);
+        } else if (argument == OptionReportDir) {
+            if (!value(line.ReportDir))
+                return false;
         } else {
             error = FormatText(constante::UsageUnknownOption, argument);
             return false;
@@ -107,6 +111,7 @@ bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdater
                                            std::pair{line.TimeoutSeconds > 0, OptionTimeout},
                                            std::pair{!line.Ports.empty(), OptionPort},
                                            std::pair{line.NoCheck, OptionNoCheck}})
+                                           std::pair{!line.ReportDir.empty(), OptionReportDir}})
             if (used) {
                 error = FormatText(constante::UsageBatchOnly, option);
                 return false;

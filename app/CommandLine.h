@@ -24,6 +24,7 @@ struct TUpdaterCommandLine {
     int TimeoutSeconds = 0;  // 0: wait as long as the run waits
     bool NoCheck = false;  // --no-check: the update is not checked at START
     std::vector<std::string> Ports;  // --port, in order; empty: the link of Updater.prm
+    std::string ReportDir;   // empty: "reports" in the program's folder
     bool Help = false;
 };
 

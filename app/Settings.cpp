@@ -13,6 +13,7 @@ void TMainFich::LoadSettings()
         return;
     const TPortChoice choice = Settings.Load(Session->GetAppDir() + '/' + constante::SettingsFile,
                                              [this](const std::string& text) { ShowBox(TBoxKind::Warning, OperatorText(text)); });
+    Report->SetFolder(Settings.ReportFolder(Session->GetAppDir()));
     CheckPortItem(choice.Lan ? LAN1 : PortItems()[static_cast<std::size_t>(choice.ComPort - 1)]);
     IPConfigDlg->SetLanMode(choice.LanMode);
     IPConfigDlg->SetRemoteAddress(choice.RemoteAddress);

@@ -97,6 +97,14 @@ bool TSettingsFile::Save(const std::string& path, const TPortChoice& choice, std
     return false;
 }
 
+std::string TSettingsFile::ReportFolder(const std::string& appDir) const
+{
+    const std::string folder = Settings.Value(constante::KeyReportDir);
+    if (folder.empty())
+        return appDir + '/' + constante::ReportFolder;
+    return folder.front() == '/' ? folder : appDir + '/' + folder;
+}
+
 TLinkSettings TSettingsFile::LinkFor(const TPortChoice& choice) const
 {
     TLinkSettings link;

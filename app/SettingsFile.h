@@ -44,6 +44,9 @@ public:
     // its key of the file names, else the standard one.
     TLinkSettings LinkFor(const TPortChoice& choice) const;
     const TSettingsList& List() const { return Settings; }
+    // The folder of the run reports: the REPORT_DIR key, a relative value
+    // within appDir; without the key, "reports" in appDir.
+    std::string ReportFolder(const std::string& appDir) const;
 
     // "COM1" to "COM9".
     static std::string ComPortName(int port);

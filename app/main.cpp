@@ -43,7 +43,8 @@ TMainFich::TMainFich(std::string appDir, std::string scriptArgument, QWidget* pa
     : QMainWindow(parent),
       ShowBox(ModalBoxHook(this)),
       ShowDialog([](QDialog& dialog) { return dialog.exec(); }),
-      Session(std::make_unique<TUpdateSession>(std::move(appDir), std::move(scriptArgument)))
+      Session(std::make_unique<TUpdateSession>(std::move(appDir), std::move(scriptArgument))),
+      Report(std::make_unique<TRunReport>(*Session, Session->GetAppDir() + '/' + constante::ReportFolder))
 {
     BuildControls();
     BuildMenus();
@@ -54,6 +55,7 @@ TMainFich::TMainFich(std::string appDir, std::string scriptArgument, QWidget* pa
 TMainFich::~TMainFich()
 {
     // The session calls back into the window: it goes while the window is whole.
+    Report.reset();
     Session.reset();
 }
 

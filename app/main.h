@@ -11,6 +11,7 @@
 
 #include "MessageBoxHook.h"
 #include "SettingsFile.h"
+#include "RunReport.h"
 #include "UpdateSession.h"
 #include "Utils.h"
 
@@ -81,6 +82,7 @@ public:
     QAction* MCheckUpdate;
 
     TUpdateSession& GetSession() { return *Session; }
+    TRunReport& GetReport() { return *Report; }
     const std::string& GetCurentCardDir() const { return Session->GetCurentCardDir(); }
     void SetCurentCardDir(const std::string& dir) { Session->SetCurentCardDir(dir); }
 
@@ -145,6 +147,8 @@ private:
     void EnableMenus(bool enabled);
 
     std::unique_ptr<TUpdateSession> Session;
+    // Leaves the report of every run in the folder "Updater.prm" names.
+    std::unique_ptr<TRunReport> Report;
     TCompSelDlg* CompSel = nullptr;  // a child of the window
     TSettingsFile Settings;
 

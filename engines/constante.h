@@ -124,6 +124,8 @@ inline constexpr char SettingsBadValue[] = "Bad value in Updater.prm, default us
 inline constexpr char SettingsNotSaved[] = "Settings not saved : %s";
 // Why an "Updater.prm" that could not be read when the program started is not replaced.
 inline constexpr char SettingsKeptUnread[] = "it could not be read and is left as it was";
+// The folder of the run reports; a relative value is relative to the program's folder.
+inline constexpr char KeyReportDir[] = "REPORT_DIR";
 
 // ---- Dialogs ------------------------------------------------------------------------
 inline constexpr char CompSelCaption[] = "Component Selection";
@@ -160,7 +162,8 @@ inline constexpr OptionCodeRow OptionCodeTable[] = {{0xAAAA, 0x0000}};
 
 // ---- Batch mode ---------------------------------------------------------------------
 inline constexpr char UpdaterUsage[] =
-    "usage: corvane-updater [--app-dir DIR] [--batch [--read-id] [--manual LIST] [--timeout SECONDS] [--no-check] [--port PORT]...] [SCRIPT]\n"
+    "usage: corvane-updater [--app-dir DIR] [--batch [--read-id] [--manual LIST] [--timeout SECONDS] [--no-check]\n"
+    "                       [--report-dir DIR] [--port PORT]...] [SCRIPT]\n"
     "  SCRIPT             the main script (default: script.ini in the program's folder)\n"
     "  --app-dir DIR      the folder used as the program's folder (scripts, MB/, EXT/, Updater.prm)\n"
     "  --batch            run the update without a window, messages on stdout\n"
@@ -171,6 +174,7 @@ inline constexpr char UpdaterUsage[] =
     "  --port PORT        the card's link for this run, Updater.prm untouched (batch): COM1 to COM9,\n"
     "                     a device path, tcp://HOST:PORT or udp://HOST:PORT[?local=N]; several\n"
     "                     --port options update several cards at once\n"
+    "  --report-dir DIR   the folder of the run reports (default: reports in the program's folder) (batch)\n"
     "  --help             this text\n";
 inline constexpr char UsageUnknownOption[] = "unknown option: %s";
 inline constexpr char UsageMissingValue[] = "missing value after %s";
@@ -349,5 +353,39 @@ inline constexpr char SvfSystemClock[] = "RUNTEST in SCK, the card clocks TCK on
 inline constexpr char SvfWaitTooLong[] = "RUNTEST of %s TCK, the card counts at most 2147483647";
 inline constexpr char SvfTrstOn[] = "TRST ON: the card has no TRST line";
 inline constexpr char SvfCardRefuses[] = "the card cannot take : %s";
+// ---- Run reports ----------------------------------------------------------------------
+// The folder of the reports, in the program's folder unless the settings or the command line name another.
+inline constexpr char ReportFolder[] = "reports";
+// What stopped a report from being written (its folder or file, then the system's reason); the run goes on.
+inline constexpr char ReportNotWritten[] = "Run report not written : %s";
+inline constexpr char ReportDeviceUnknown[] = "unknown";
+inline constexpr char ReportTcpScheme[] = "tcp://";
+inline constexpr char ReportUdpScheme[] = "udp://";
+// Results of a run and of each line, and why a component was skipped.
+inline constexpr char ReportCompleted[] = "completed";
+inline constexpr char ReportFailed[] = "failed";
+inline constexpr char ReportStopped[] = "stopped";
+inline constexpr char ReportLineOk[] = "ok";
+inline constexpr char ReportUpToDate[] = "up to date";
+inline constexpr char ReportUnchecked[] = "unchecked";
+inline constexpr char ReportCardAbsent[] = "card absent";
+inline constexpr char ReportModeAuto[] = "auto";
+inline constexpr char ReportModeManual[] = "manual";
+// The summary that ends the text log.
+inline constexpr char LogSummary[] = "---- Summary";
+inline constexpr char LogProgram[] = "Program     : ";
+inline constexpr char LogStart[] = "Start       : ";
+inline constexpr char LogEnd[] = "End         : ";
+inline constexpr char LogScript[] = "Script      : ";
+inline constexpr char LogPort[] = "Port        : ";
+inline constexpr char LogDevice[] = "Device      : type %s";
+inline constexpr char LogDeviceId[] = ", ID ";
+inline constexpr char LogBootChecksum[] = ", boot checksum ";
+inline constexpr char LogVersionRead[] = "Read        : ";
+inline constexpr char LogVersionWritten[] = "Written     : ";
+inline constexpr char LogSkipped[] = "Skipped     : ";
+inline constexpr char LogLines[] = "Lines run   : ";
+inline constexpr char LogRetransmissions[] = ", retransmissions ";
+inline constexpr char LogResult[] = "Result      : ";
 
 }  // namespace constante

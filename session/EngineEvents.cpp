@@ -23,10 +23,15 @@ void TUpdateSession::EngineSend(TGestionnaire& Sender)
     StepSentToCard = true;
     ++LinesSent;
     BytesCarried += Sender.GetOutBuffer().size();
+    TellSent();
     Driver->SendRaw(Sender.GetOutBuffer());
 }
 
-void TUpdateSession::EngineReceive(TGestionnaire& Sender) { Sender.SetInBuffer(ReceivedText); }
+void TUpdateSession::EngineReceive(TGestionnaire& Sender)
+{
+    Sender.SetInBuffer(ReceivedText);
+    TellVersionReply(Sender);
+}
 
 void TUpdateSession::EngineChangeBufIn(TGestionnaire& Sender)
 {
@@ -40,15 +45,24 @@ void TUpdateSession::EngineChangeBusy(TGestionnaire& Sender)
     if (Sender.IsBusy() != EngineBusy)
         StepMovedOn = true;
     EngineBusy = Sender.IsBusy();
+    TellEngineBusy(Sender);
 }
 
 void TUpdateSession::EngineStepProgress(TGestionnaire&) { StepBar(TRunBar::Operation); }
 
 void TUpdateSession::EngineChangeMaxProgress(TGestionnaire& Sender) { SetBarMaximum(TRunBar::Operation, Sender.GetMaxProgress()); }
 
-void TUpdateSession::EngineInfo(TGestionnaire& Sender) { ShowInfo(Sender.GetInfoText()); }
+void TUpdateSession::EngineInfo(TGestionnaire& Sender)
+{
+    TellEngineInfo(Sender);
+    ShowInfo(Sender.GetInfoText());
+}
 
-void TUpdateSession::EngineError(TGestionnaire& Sender) { ShowError(Sender.GetErrorText()); }
+void TUpdateSession::EngineError(TGestionnaire& Sender)
+{
+    TellEngineError(Sender);
+    ShowError(Sender.GetErrorText());
+}
 
 void TUpdateSession::EngineChangeDeviceID(TGestionnaire& Sender)
 {
@@ -56,6 +70,7 @@ void TUpdateSession::EngineChangeDeviceID(TGestionnaire& Sender)
     LookUpOptionCode();
     for (TGestionnaire* engine : Engines())
         engine->SetUpdateAllowed(DeviceIdentified);
+    TellDeviceId();
     if (OnDeviceID)
         OnDeviceID(CardDeviceID);
 }

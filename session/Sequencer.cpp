@@ -174,6 +174,7 @@ void TUpdateSession::StepIdle()
 
 void TUpdateSession::StepLoadScript()
 {
+    TellRunStarted();
     Timer1.setInterval(static_cast<int>(RunIntervalMs));
     if (!LoadTextLines(ScriptPath, ScriptLines)) {
         ShowError(ScriptPath + constante::FileNotFound);
@@ -262,6 +263,7 @@ void TUpdateSession::StepAwaitCardType()
         return;
     }
     if (Driver->GetDEV() == constante::DeviceTypeCodes[ProbeIndex]) {
+        TellDeviceType();
         ShowInfo(constante::Synchronize);
         Driver->SetUPDATER(constante::UpdaterHandOverFirst);
         Driver->SetUPDATER(constante::UpdaterHandOverSecond);
@@ -285,6 +287,7 @@ void TUpdateSession::StepStartSync()
             return;
         }
     }
+    TellLineStarted({}, 0, constante::LineSync);
     ProgBoot->SetCommandLine(constante::LineSync);
     ProgBoot->Step();
     SeqState = TSeqState::AwaitSync;
@@ -324,6 +327,7 @@ void TUpdateSession::StepErrorBox()
 void TUpdateSession::StepStartClosing()
 {
     CurrentLine = constante::LineClosing;
+    TellLineStarted({}, 0, CurrentLine);
     InstCrt->SetCommandLine(CurrentLine);
     InstCrt->Step();
     SeqState = TSeqState::AwaitClosing;
@@ -385,6 +389,7 @@ void TUpdateSession::StepNextMainLine()
         StepBar(TRunBar::Whole);
         return;
     }
+    TellLineStarted(ScriptPath, ScriptLineIndex, CurrentLine);
     if (Dispatch())
         SeqState = TSeqState::AwaitMainLine;
     else
@@ -439,6 +444,7 @@ void TUpdateSession::StepNextComponentLine()
         StepBar(TRunBar::Component);
         return;
     }
+    TellLineStarted(ComponentScriptPath, ComponentLineIndex, CurrentLine);
     if (Dispatch())
         SeqState = TSeqState::AwaitComponentLine;
     else
@@ -460,6 +466,7 @@ void TUpdateSession::StepStartBootOption()
     SetBarMaximum(TRunBar::Component, 3);
     ToMinimum(TRunBar::Component);
     CurrentLine = constante::LineBootOption;
+    TellLineStarted({}, 0, CurrentLine);
     ProgBoot->SetCommandLine(CurrentLine);
     ProgBoot->Step();
     StepBar(TRunBar::Component);
@@ -474,6 +481,7 @@ void TUpdateSession::StepAwaitBootOption()
     StepBar(TRunBar::Operation);
     StepBar(TRunBar::Component);
     CurrentLine = constante::LineOptionPrefix + OptionCode;
+    TellLineStarted({}, 0, CurrentLine);
     InstCrt->SetCommandLine(CurrentLine);
     InstCrt->Step();
     SeqState = TSeqState::AwaitOptionCode;

@@ -135,6 +135,7 @@ void TUpdateSession::Close()
 
 void TUpdateSession::EndRun(TRunResult result, const std::string& message, const std::string& script)
 {
+    TellRunEnded(result, message, script);
     if (OnRunEnd)
         OnRunEnd(result, message, script);
 }
@@ -159,6 +160,7 @@ void TUpdateSession::AddStatusLine(std::string_view text)
     if (text == LastStatusLine)
         return;
     LastStatusLine = text;
+    TellStatusLine();
     if (OnStatusLine)
         OnStatusLine(LastStatusLine);
 }

@@ -21,6 +21,7 @@
 #include "LinkSettings.h"
 #include "SequencerState.h"
 #include "UpdatePlan.h"
+#include "SkipReason.h"
 #include "progboot.h"
 #include "progjtag.h"
 #include "progpsd.h"
@@ -34,6 +35,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+class TRunObserver;
 
 class TUpdateSession {
 public:
@@ -125,6 +128,10 @@ public:
     // A run ended. message: the error (failed) or the last status line; script:
     // the script that was running when it failed.
     std::function<void(TRunResult result, const std::string& message, const std::string& script)> OnRunEnd;
+
+    // ---- The record of each run (RunEvents.cpp): the observer is told what a
+    // run report keeps. One observer at a time; nullptr tells nobody.
+    void SetRunObserver(TRunObserver* observer) { RunObserver = observer; }
 
     // ---- What views and tests observe.
     TSeqState GetSeqState() const { return SeqState; }
@@ -220,6 +227,20 @@ private:
     void EngineChangeDeviceID(TGestionnaire& Sender);
     void LookUpOptionCode();
 
+    // ---- What the run observer is told (RunEvents.cpp).
+    void TellRunStarted();
+    void TellStatusLine();
+    void TellLineStarted(const std::string& script, std::int32_t lineNumber, const std::string& line);
+    void TellSent();
+    void TellEngineBusy(TGestionnaire& Sender);
+    void TellEngineError(TGestionnaire& Sender);
+    void TellEngineInfo(TGestionnaire& Sender);
+    void TellVersionReply(TGestionnaire& Sender);
+    void TellDeviceType();
+    void TellDeviceId();
+    void TellSkipped(const std::string& component, TSkipReason reason);
+    void TellRunEnded(TRunResult result, const std::string& message, const std::string& script);
+
     // ---- Script filters (ScriptFilters.cpp).
     void SkipUpToDate(TGestionnaire& Sender, std::int32_t component);
     void SkipFailedCard(TGestionnaire& Sender, std::int32_t card);
@@ -268,6 +289,8 @@ private:
     std::int32_t RetriesBeforeRun = 0;
     std::string LastStatusLine;
     QTimer Timer1;
+
+    TRunObserver* RunObserver = nullptr;
 
     bool InStep = false;
     // What the step under way did, as the engines' events tell it.

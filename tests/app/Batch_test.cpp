@@ -292,6 +292,40 @@ TEST(BatchMode, FailedRunPrintsTheBoxOnStderrAndExits1)
     EXPECT_TRUE(Contains(ReadFile(dir.Path() + "Updater.prm"), "CON_TYPE=RS232\n"));
 }
 
+// Every run leaves a JSON file and a log, failed runs included; a folder that
+// cannot take them costs one line of output and changes nothing else.
+TEST(BatchMode, EveryRunLeavesAReport)
+{
+    TempDir dir;
+    const auto filesIn = [](const std::string& folder) {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            names.push_back(entry.path().extension().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const ProcessResult standard = RunUpdater(dir);
+    EXPECT_EQ(standard.ExitCode, 1);
+    ASSERT_EQ(filesIn(dir.Path() + "reports"), (Lines{".json", ".log"}));
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path() + "reports"))
+        if (entry.path().extension() == ".json") {
+            const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(entry.path()))).object();
+            EXPECT_EQ(report["result"].toString(), "failed");
+            EXPECT_EQ(report["port"].toString(), "COM1 (/dev/ttyS0)");
+        }
+
+    const ProcessResult elsewhere = RunUpdater(dir, {"--report-dir", dir.Path() + "other"});
+    EXPECT_EQ(elsewhere.ExitCode, 1);
+    EXPECT_EQ(filesIn(dir.Path() + "other"), (Lines{".json", ".log"}));
+
+    dir.Write("file", "");
+    const ProcessResult unwritable = RunUpdater(dir, {"--report-dir", dir.Path() + "file/reports"});
+    EXPECT_EQ(unwritable.ExitCode, 1);
+    const std::string script = dir.Path() + "script.ini";
+    EXPECT_EQ(SplitLines(unwritable.Out), (Lines{Prompt, script + " File not found !!!",
+                                                 "Run report not written : " + dir.Path() + "file/reports : Not a directory"}));
+}
+
 TEST(BatchMode, WrongUsageExits2WithTheUsage)
 {
     for (const std::vector<std::string>& argv : {std::vector<std::string>{CORVANE_UPDATER, "--bogus"},

@@ -15,11 +15,14 @@ TEST(CommandLine, ScriptAndOptionsInAnyOrder)
 {
     TUpdaterCommandLine line;
     std::string error;
-    ASSERT_TRUE(Parse({"--batch", "my.ini", "--app-dir", "/opt/u", "--timeout", "5", "--manual", "MB,PROM1"}, line, error));
+    ASSERT_TRUE(Parse({"--batch", "my.ini", "--app-dir", "/opt/u", "--timeout", "5", "--manual", "MB,PROM1",
+                       "--report-dir", "out/rep"},
+                      line, error));
     EXPECT_EQ(line.Script, "my.ini");
     EXPECT_EQ(line.AppDir, "/opt/u");
     EXPECT_TRUE(line.Batch);
     EXPECT_EQ(line.TimeoutSeconds, 5);
+    EXPECT_EQ(line.ReportDir, "out/rep");
     ASSERT_TRUE(line.Manual.has_value());
     EXPECT_TRUE(line.Manual->Motherboard);
     EXPECT_FALSE(line.Manual->Mcu);
@@ -47,6 +50,8 @@ TEST(CommandLine, WrongUseIsRefusedWithItsReason)
         {{"--batch", "--timeout", "2s"}, "--timeout takes a whole number of seconds above 0: 2s"},
         {{"--timeout", "3"}, "--timeout works in batch mode only"},
         {{"--read-id"}, "--read-id works in batch mode only"},
+        {{"--report-dir", "r"}, "--report-dir works in batch mode only"},
+        {{"--batch", "--report-dir"}, "missing value after --report-dir"},
         {{"a.ini", "b.ini"}, "more than one script: b.ini"},
     };
     for (const auto& [arguments, reason] : cases) {

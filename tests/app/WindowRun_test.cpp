@@ -72,6 +72,23 @@ TEST(WindowRun, CompletedRunFillsTheBarsAndShowsTheDeviceInTheCaption)
     window.Timer1Timer();
     EXPECT_EQ(window.Start->text(), "START");
     EXPECT_EQ(window.Timer1->interval(), 500);
+    EXPECT_EQ(window.GetReport().LastJsonPath().rfind(run.Bench.Dir.Path() + "reports/", 0), 0u);
+}
+
+// REPORT_DIR in "Updater.prm" moves the reports: a relative folder is within the program's folder.
+TEST(WindowRun, ReportsGoWhereTheSettingsSay)
+{
+    WindowRun run;
+    run.Bench.Dir.Write("script.ini", "prompt one\r\n");
+    run.Bench.Dir.Write("Updater.prm", run.Card.SettingsText() + "REPORT_DIR=runs/here\n");
+    run.Bench.Open();
+    ASSERT_TRUE(run.Bench.Run());
+    const std::string json = run.Window().GetReport().LastJsonPath();
+    EXPECT_EQ(json.rfind(run.Bench.Dir.Path() + "runs/here/", 0), 0u) << json;
+    EXPECT_TRUE(std::filesystem::exists(run.Window().GetReport().LastLogPath()));
+    EXPECT_FALSE(std::filesystem::exists(run.Bench.Dir.Path() + "reports"));
+    run.Window().FormClose();
+    EXPECT_NE(ReadFile(run.Bench.Dir.Path() + "Updater.prm").find("REPORT_DIR=runs/here\n"), std::string::npos);
 }
 
 TEST(WindowRun, FailedRunShowsTheErrorBoxThenOffersStartAgain)

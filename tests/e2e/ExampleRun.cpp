@@ -1,8 +1,11 @@
 #include "ExampleRun.h"
+#include "ReportSchema.h"
 #include "TempDir.h"
 
 #include <QByteArray>
 #include <QJsonDocument>
+
+#include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -10,6 +13,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
@@ -72,8 +76,25 @@ ExampleRun::ExampleRun(Link link, const std::vector<std::string>& cardOptions)
     Dir.Write("app/Updater.prm", SettingsFor(link, address));
 }
 
+ExampleRun::~ExampleRun() { EXPECT_EQ(CheckReportsFollowTheSchema(App + "reports"), Runs); }
+
+std::vector<QJsonObject> ExampleRun::Reports() const
+{
+    std::vector<std::string> paths;
+    if (std::filesystem::is_directory(App + "reports"))
+        for (const auto& entry : std::filesystem::directory_iterator(App + "reports"))
+            if (entry.path().extension() == ".json")
+                paths.push_back(entry.path().string());
+    std::sort(paths.begin(), paths.end());
+    std::vector<QJsonObject> reports;
+    for (const std::string& path : paths)
+        reports.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(path))).object());
+    return reports;
+}
+
 ProcessResult ExampleRun::Update(const std::vector<std::string>& options)
 {
+    ++Runs;
     std::vector<std::string> argv = {CORVANE_UPDATER, "--batch", "--app-dir", App, "--timeout", UpdaterTimeoutSeconds};
     argv.insert(argv.end(), options.begin(), options.end());
     return RunProcess(argv, UpdaterDeadline);

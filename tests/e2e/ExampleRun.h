@@ -24,6 +24,10 @@ class ExampleRun {
 public:
     // Copies the example into a fresh program folder and starts the card.
     explicit ExampleRun(Link link, const std::vector<std::string>& cardOptions = {});
+    // Every run left a report in the program's "reports" folder that follows the documented schema.
+    ~ExampleRun();
+    ExampleRun(const ExampleRun&) = delete;
+    ExampleRun& operator=(const ExampleRun&) = delete;
 
     bool CardStarted() const { return Started; }
     // corvane-updater --batch on the program folder, bounded by --timeout.
@@ -34,6 +38,8 @@ public:
     ProcessResult Check() const;
 
     const std::string& AppDir() const { return App; }
+    // The run reports in the program's "reports" folder, in the order of their names.
+    std::vector<QJsonObject> Reports() const;
 
 private:
     TempDir Dir;
@@ -41,6 +47,7 @@ private:
     std::string StatePath;
     ChildProcess Card;
     bool Started = false;
+    int Runs = 0;
 };
 
 std::vector<std::string> SplitLines(const std::string& text);

@@ -3,6 +3,7 @@
 // up to date, an absent extension board, a card that starts in its boot loader
 // and a noisy line.
 #include "ExampleRun.h"
+#include "ReportSchema.h"
 
 #include <QJsonArray>
 
@@ -50,6 +51,11 @@ TEST_P(FullExample, WritesEveryImageAndVersion)
     const ProcessResult update = run.Update();
     EXPECT_EQ(update.ExitCode, 0) << update.Err;
     EXPECT_EQ(SplitLines(update.Out), FullRunLines("Synchronize..."));
+    const std::vector<QJsonObject> reports = run.Reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0]["result"].toString(), "completed");
+    EXPECT_EQ(reports[0]["device"].toObject()["boot_checksum"].toString(), "E000");
+    EXPECT_EQ(reports[0]["versions_written"].toArray().size(), 5);  // V0, V8, V9, UV and the option code
 
     const QJsonObject state = run.CardState();
     EXPECT_EQ(state["mode"].toString(), "firmware");  // FI handed the card back to its firmware
@@ -163,6 +169,35 @@ TEST(ExampleUpdate, NoisyLineStillLeavesExactImages)
 
     const QJsonObject state = run.CardState();
     EXPECT_GT(state["counts"].toObject()["retransmissions"].toInt(), 5);
+    // The report counts the card's requests to send again, line by line.
+    const std::vector<QJsonObject> reports = run.Reports();
+    ASSERT_EQ(reports.size(), 1u);
+    int retransmissions = 0;
+    for (const QJsonValue& line : reports[0]["lines"].toArray())
+        retransmissions += line["retransmissions"].toInt();
+    EXPECT_GT(retransmissions, 5);
     const ProcessResult check = run.Check();
     EXPECT_EQ(check.ExitCode, 0) << check.Out;
+}
+
+// The schema check that every run above goes through sees what departs from the schema.
+TEST(ExampleUpdate, ReportSchemaCheckSeesDepartures)
+{
+    ExampleRun run(Link::Tcp);
+    ASSERT_TRUE(run.CardStarted());
+    EXPECT_EQ(run.Update({"--read-id"}).ExitCode, 0);
+    const std::vector<QJsonObject> reports = run.Reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(ReportSchemaFaults(reports[0]).empty());
+
+    QJsonObject broken = reports[0];
+    broken.remove("port");
+    broken["result"] = "done";
+    broken["extra"] = 1;
+    QJsonArray lines = broken["lines"].toArray();
+    QJsonObject line = lines[0].toObject();
+    line["sent"] = -1;
+    lines[0] = line;
+    broken["lines"] = lines;
+    EXPECT_EQ(ReportSchemaFaults(broken).size(), 4u);
 }

@@ -1,0 +1,441 @@
+#include "RunReport.h"
+
+#include "constante.h"
+#include "hex.h"
+#include "textutil.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringDecoder>
+#include <QTemporaryFile>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+constexpr char FileTimeFormat[] = "yyyyMMdd'T'HHmmss'Z'";
+constexpr char JsonExtension[] = ".json";
+constexpr char LogExtension[] = ".log";
+constexpr char TemporaryTemplate[] = "/.run-report-XXXXXX";
+constexpr int FormatVersion = 1;
+
+// Text bytes as a JSON string: UTF-8 when the whole text is valid UTF-8, else
+// each byte as the character of the same number.
+QJsonValue Text(std::string_view bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (!utf8.hasError())
+        return decoded;
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+QJsonValue TextOrNull(const std::string& bytes) { return bytes.empty() ? QJsonValue() : Text(bytes); }
+
+QString IsoTime(const QDateTime& time) { return time.toUTC().toString(Qt::ISODateWithMs); }
+
+std::string LogTime(const QDateTime& time) { return IsoTime(time).toStdString(); }
+
+const char* ResultText(TUpdateSession::TRunResult result)
+{
+    switch (result) {
+    case TUpdateSession::TRunResult::Completed: return constante::ReportCompleted;
+    case TUpdateSession::TRunResult::Failed: return constante::ReportFailed;
+    case TUpdateSession::TRunResult::Stopped: return constante::ReportStopped;
+    }
+    return constante::ReportFailed;
+}
+
+const char* ReasonText(TSkipReason reason)
+{
+    switch (reason) {
+    case TSkipReason::UpToDate: return constante::ReportUpToDate;
+    case TSkipReason::Unchecked: return constante::ReportUnchecked;
+    case TSkipReason::CardAbsent: return constante::ReportCardAbsent;
+    }
+    return constante::ReportUnchecked;
+}
+
+const char* ConnectionText(tConnectionType type)
+{
+    switch (type) {
+    case CON_TCP: return constante::ConTypeTcp;
+    case CON_UDP: return constante::ConTypeUdp;
+    case CON_RS232: return constante::ConTypeRs232;
+    default: return constante::ConTypeNone;
+    }
+}
+
+// The component character and what follows it, of a "V" or "T" line.
+void SplitComponent(std::string_view rest, std::string& component, std::string& text)
+{
+    const std::string trimmed = Trim(rest);
+    component = trimmed.substr(0, 1);
+    text = trimmed.empty() ? std::string() : Trim(std::string_view(trimmed).substr(1));
+}
+
+std::string SystemReason(int error) { return std::strerror(error); }
+
+// A complete file in the folder under a temporary name, for LinkNew.
+bool WriteTemporary(QTemporaryFile& file, const std::string& folder, const std::string& content, std::string& failure)
+{
+    file.setFileTemplate(QString::fromStdString(folder + TemporaryTemplate));
+    if (!file.open()) {
+        failure = folder + " : " + file.errorString().toStdString();
+        return false;
+    }
+    const auto size = static_cast<qint64>(content.size());
+    if (file.write(content.data(), size) != size || !file.flush() || ::fsync(file.handle()) != 0) {
+        failure = file.fileName().toStdString() + " : " + file.errorString().toStdString();
+        return false;
+    }
+    return true;
+}
+
+// Gives the temporary file a second name that nothing had; false with errno
+// EEXIST when the name is taken.
+bool LinkNew(const QTemporaryFile& file, const std::string& path)
+{
+    return ::link(file.fileName().toLocal8Bit().constData(), path.c_str()) == 0;
+}
+
+}  // namespace
+
+TRunReport::TRunReport(TUpdateSession& session, std::string folder) : Session(session), Folder(std::move(folder))
+{
+    Session.SetRunObserver(this);
+}
+
+TRunReport::~TRunReport() { Session.SetRunObserver(nullptr); }
+
+std::string TRunReport::PortText(const TLinkSettings& link)
+{
+    switch (link.ConType) {
+    case CON_TCP:
+    case CON_UDP:
+        return (link.ConType == CON_TCP ? constante::ReportTcpScheme : constante::ReportUdpScheme) + link.RemoteAddress + ':' +
+               std::to_string(link.RemotePort);
+    default: return link.ComPort + FormatText(constante::OpenedDeviceFormat, link.SerialDevice);
+    }
+}
+
+std::string TRunReport::FileNamePort(const std::string& port)
+{
+    std::string name;
+    for (const char c : port) {
+        const bool kept = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.';
+        if (kept)
+            name += c;
+        else if (!name.empty() && name.back() != '-')
+            name += '-';
+    }
+    while (!name.empty() && name.back() == '-')
+        name.pop_back();
+    return name.empty() ? std::string(constante::ReportDeviceUnknown) : name;
+}
+
+// ---- What the session tells ---------------------------------------------------------------
+
+void TRunReport::RunStarted()
+{
+    InRun = true;
+    Start = Now();
+    End = Start;
+    Script = Session.GetScriptPath();
+    Manual = Session.IsManual();
+    Link = Session.GetLink();
+    Type.reset();
+    Id.reset();
+    Checksum.reset();
+    Lines.clear();
+    Read.clear();
+    Written.clear();
+    Skipped.clear();
+    Status.clear();
+    Message.clear();
+    FailedScript.clear();
+}
+
+void TRunReport::StatusLine(const std::string& line)
+{
+    if (InRun)
+        Status.push_back({Now(), line});
+}
+
+void TRunReport::DeviceType(std::uint32_t type) { Type = type; }
+
+void TRunReport::BootChecksum(const std::string& checksum) { Checksum = checksum; }
+
+void TRunReport::DeviceId(std::int32_t id) { Id = id; }
+
+void TRunReport::LineStarted(const std::string& script, std::int32_t lineNumber, const std::string& line)
+{
+    if (!InRun)
+        return;
+    if (TLine* open = OpenLine())
+        SettleLine(*open, constante::ReportLineOk, {});
+    TLine started;
+    started.Script = script;
+    started.Number = lineNumber;
+    started.Text = line;
+    started.Start = Now();
+    Lines.push_back(std::move(started));
+}
+
+void TRunReport::SentToCard()
+{
+    if (TLine* open = OpenLine())
+        ++open->Sent;
+}
+
+void TRunReport::LineEngineIdle(std::int32_t retransmissions)
+{
+    TLine* open = OpenLine();
+    if (!open)
+        return;
+    open->EngineIdle = true;
+    open->End = Now();
+    open->Retransmissions = retransmissions;
+}
+
+void TRunReport::LineFailed(const std::string& message)
+{
+    if (TLine* open = OpenLine())
+        SettleLine(*open, constante::ReportFailed, message);
+}
+
+void TRunReport::VersionRead(const std::string& version)
+{
+    const TLine* open = OpenLine();
+    if (!open)
+        return;
+    TVersion read;
+    read.Script = open->Script;
+    read.Line = open->Number;
+    read.Command = constante::CmdVersionTest;
+    SplitComponent(std::string_view(open->Text).substr(1), read.Component, read.Expected);
+    read.Version = version;
+    Read.push_back(std::move(read));
+}
+
+// Manual mode tells its choice once per probe of the card: each skip is kept once.
+void TRunReport::ComponentSkipped(const std::string& component, TSkipReason reason)
+{
+    if (!InRun)
+        return;
+    for (const TSkipped& skipped : Skipped)
+        if (skipped.Component == component && skipped.Reason == reason)
+            return;
+    Skipped.push_back({component, reason});
+}
+
+void TRunReport::RunEnded(TUpdateSession::TRunResult result, const std::string& message, const std::string& script)
+{
+    if (!InRun)
+        return;
+    InRun = false;
+    End = Now();
+    Result = result;
+    Message = message;
+    FailedScript = result == TUpdateSession::TRunResult::Failed ? script : std::string();
+    // A line whose engine had finished before the run ended is done; an error
+    // that came after it belongs to the run, not to the line.
+    if (TLine* open = OpenLine()) {
+        if (open->EngineIdle)
+            SettleLine(*open, constante::ReportLineOk, {});
+        else
+            SettleLine(*open, ResultText(result), result == TUpdateSession::TRunResult::Failed ? message : std::string());
+    }
+    std::string failure;
+    JsonPath.clear();
+    LogPath.clear();
+    if (!WriteFiles(failure))
+        Session.ShowInfo(FormatText(constante::ReportNotWritten, failure));
+}
+
+// ---- Lines --------------------------------------------------------------------------------
+
+TRunReport::TLine* TRunReport::OpenLine()
+{
+    if (Lines.empty() || Lines.back().Settled)
+        return nullptr;
+    return &Lines.back();
+}
+
+void TRunReport::SettleLine(TLine& line, const std::string& result, const std::string& message)
+{
+    line.Settled = true;
+    line.Result = result;
+    line.Message = message;
+    if (!line.EngineIdle)
+        line.End = Now();
+    if (result == constante::ReportLineOk)
+        NoteWrittenVersion(line);
+}
+
+// "V" with a component, "UV" and "OP": what the card accepted.
+void TRunReport::NoteWrittenVersion(const TLine& line)
+{
+    TVersion written;
+    written.Script = line.Script;
+    written.Line = line.Number;
+    const std::string_view text = line.Text;
+    if (StartsWith(text, constante::CmdVersionWrite)) {
+        written.Command = constante::CmdVersionWrite;
+        SplitComponent(text.substr(written.Command.size()), written.Component, written.Version);
+    } else if (StartsWith(text, constante::CmdUserVersion) || StartsWith(text, constante::CmdOption)) {
+        written.Command = text.substr(0, 2);
+        written.Version = Trim(text.substr(2));
+    } else {
+        return;
+    }
+    Written.push_back(std::move(written));
+}
+
+// ---- The files ----------------------------------------------------------------------------
+
+std::string TRunReport::DeviceIdText() const
+{
+    return Id ? WordToHex(static_cast<std::uint32_t>(*Id) & 0xFFFF) : std::string();
+}
+
+QJsonObject TRunReport::ToJson() const
+{
+    QJsonObject device;
+    device[QStringLiteral("type")] = Type ? QJsonValue(static_cast<qint64>(*Type)) : QJsonValue();
+    device[QStringLiteral("id")] = Id ? QJsonValue(QString::fromStdString(DeviceIdText())) : QJsonValue();
+    device[QStringLiteral("boot_checksum")] = Checksum ? Text(*Checksum) : QJsonValue();
+
+    const auto versions = [](const std::vector<TVersion>& list, bool read) {
+        QJsonArray array;
+        for (const TVersion& version : list) {
+            QJsonObject entry;
+            entry[QStringLiteral("script")] = TextOrNull(version.Script);
+            entry[QStringLiteral("line")] = version.Line;
+            entry[QStringLiteral("command")] = Text(version.Command);
+            entry[QStringLiteral("component")] = TextOrNull(version.Component);
+            if (read)
+                entry[QStringLiteral("expected")] = Text(version.Expected);
+            entry[QStringLiteral("version")] = Text(version.Version);
+            array.append(entry);
+        }
+        return array;
+    };
+
+    QJsonArray lines;
+    for (const TLine& line : Lines) {
+        QJsonObject entry;
+        entry[QStringLiteral("script")] = TextOrNull(line.Script);
+        entry[QStringLiteral("line")] = line.Number;
+        entry[QStringLiteral("text")] = Text(line.Text);
+        entry[QStringLiteral("start")] = IsoTime(line.Start);
+        entry[QStringLiteral("end")] = IsoTime(line.End);
+        entry[QStringLiteral("sent")] = line.Sent;
+        entry[QStringLiteral("retransmissions")] = line.Retransmissions;
+        entry[QStringLiteral("result")] = Text(line.Result);
+        entry[QStringLiteral("message")] = TextOrNull(line.Message);
+        lines.append(entry);
+    }
+    QJsonArray skipped;
+    for (const TSkipped& skip : Skipped)
+        skipped.append(QJsonObject{{QStringLiteral("component"), Text(skip.Component)},
+                                   {QStringLiteral("reason"), QString::fromLatin1(ReasonText(skip.Reason))}});
+
+    QJsonObject report;
+    report[QStringLiteral("format_version")] = FormatVersion;
+    report[QStringLiteral("program_version")] = QString::fromLatin1(constante::ProgramVersion);
+    report[QStringLiteral("start")] = IsoTime(Start);
+    report[QStringLiteral("end")] = IsoTime(End);
+    report[QStringLiteral("script")] = Text(Script);
+    report[QStringLiteral("mode")] = QString::fromLatin1(Manual ? constante::ReportModeManual : constante::ReportModeAuto);
+    report[QStringLiteral("port")] = Text(PortText(Link));
+    report[QStringLiteral("connection")] = QString::fromLatin1(ConnectionText(Link.ConType));
+    report[QStringLiteral("device")] = device;
+    report[QStringLiteral("versions_read")] = versions(Read, true);
+    report[QStringLiteral("versions_written")] = versions(Written, false);
+    report[QStringLiteral("lines")] = lines;
+    report[QStringLiteral("skipped")] = skipped;
+    report[QStringLiteral("result")] = QString::fromLatin1(ResultText(Result));
+    report[QStringLiteral("message")] = Text(Message);
+    report[QStringLiteral("failed_script")] = TextOrNull(FailedScript);
+    return report;
+}
+
+std::string TRunReport::LogText() const
+{
+    std::string log;
+    for (const TTimedLine& line : Status)
+        log += LogTime(line.Time) + "  " + line.Text + '\n';
+    int failedLines = 0;
+    int retransmissions = 0;
+    for (const TLine& line : Lines) {
+        failedLines += line.Result == constante::ReportLineOk ? 0 : 1;
+        retransmissions += line.Retransmissions;
+    }
+    log += std::string(constante::LogSummary) + '\n';
+    log += constante::LogProgram + std::string(constante::ProgramVersion) + '\n';
+    log += constante::LogStart + LogTime(Start) + '\n';
+    log += constante::LogEnd + LogTime(End) + '\n';
+    log += constante::LogScript + Script + '\n';
+    log += constante::LogPort + PortText(Link) + " " + ConnectionText(Link.ConType) + '\n';
+    log += FormatText(constante::LogDevice, Type ? std::to_string(*Type) : constante::ReportDeviceUnknown);
+    log += constante::LogDeviceId + (Id ? DeviceIdText() : std::string(constante::ReportDeviceUnknown));
+    log += constante::LogBootChecksum + Checksum.value_or(constante::ReportDeviceUnknown) + '\n';
+    for (const TVersion& read : Read)
+        log += constante::LogVersionRead + read.Command + read.Component + ' ' + read.Version + " (" + read.Expected + ")\n";
+    for (const TVersion& written : Written)
+        log += constante::LogVersionWritten + written.Command + written.Component + ' ' + written.Version + '\n';
+    for (const TSkipped& skipped : Skipped)
+        log += constante::LogSkipped + skipped.Component + " (" + ReasonText(skipped.Reason) + ")\n";
+    log += constante::LogLines + std::to_string(Lines.size()) + ", " + constante::ReportFailed + ' ' + std::to_string(failedLines) +
+           constante::LogRetransmissions + std::to_string(retransmissions) + '\n';
+    log += constante::LogResult + std::string(ResultText(Result)) + " : " + Message + '\n';
+    return log;
+}
+
+// Both files are written in full under temporary names first; each is then
+// linked to its final name, which fails instead of replacing a file that is
+// there, so a name taken by another run, even of another process, moves this
+// run on to the next suffix.
+bool TRunReport::WriteFiles(std::string& failure)
+{
+    std::error_code error;
+    std::filesystem::create_directories(Folder, error);
+    if (error) {
+        failure = Folder + " : " + error.message();
+        return false;
+    }
+    QTemporaryFile json;
+    QTemporaryFile log;
+    const std::string jsonText = QJsonDocument(ToJson()).toJson(QJsonDocument::Indented).toStdString();
+    if (!WriteTemporary(json, Folder, jsonText, failure) || !WriteTemporary(log, Folder, LogText(), failure))
+        return false;
+    const std::string base = Folder + '/' + Start.toUTC().toString(QString::fromLatin1(FileTimeFormat)).toStdString() + '_' +
+                             FileNamePort(PortText(Link)) + '_' + (Id ? DeviceIdText() : constante::ReportDeviceUnknown);
+    for (int suffix = 1;; ++suffix) {
+        const std::string name = suffix == 1 ? base : base + '-' + std::to_string(suffix);
+        if (!LinkNew(json, name + JsonExtension)) {
+            if (errno == EEXIST)
+                continue;
+            failure = name + JsonExtension + " : " + SystemReason(errno);
+            return false;
+        }
+        if (!LinkNew(log, name + LogExtension)) {
+            const int reason = errno;
+            ::unlink((name + JsonExtension).c_str());
+            if (reason == EEXIST)
+                continue;
+            failure = name + LogExtension + " : " + SystemReason(reason);
+            return false;
+        }
+        JsonPath = name + JsonExtension;
+        LogPath = name + LogExtension;
+        return true;
+    }
+}

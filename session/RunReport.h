@@ -1,0 +1,131 @@
+// TRunReport: the record of every run of one session, left in a folder as one
+// JSON file and one plain-text log per run.
+//
+// The report observes its session from START (or Read Id) to the end of the
+// run and writes both files when the run ends, before the views hear of the
+// end. The files are named by the UTC start time, the port and the device
+// identifier, "20240501T101500Z_COM1-dev-ttyS0_AAAA.json" and ".log"; a name
+// already taken gets "-2", "-3"... Each file is written in full under a
+// temporary name and then given its name, which never replaces a file that is
+// there. A report that cannot be written changes nothing in the run: one
+// status line names the folder or file and the reason.
+//
+// Texts that come from scripts, paths and the card are bytes: the JSON holds
+// them decoded from UTF-8 when the whole text is valid UTF-8, otherwise byte by
+// byte as the characters U+0000 to U+00FF, so every report is valid JSON.
+#pragma once
+
+#include "RunObserver.h"
+
+#include <QDateTime>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QJsonObject;
+
+class TRunReport : public TRunObserver {
+public:
+    // folder: where the reports go; it is created when missing. The report
+    // observes the session until it goes, which must be before the session.
+    TRunReport(TUpdateSession& session, std::string folder);
+    ~TRunReport() override;
+    TRunReport(const TRunReport&) = delete;
+    TRunReport& operator=(const TRunReport&) = delete;
+
+    // Takes effect from the next run.
+    void SetFolder(std::string folder) { Folder = std::move(folder); }
+    const std::string& GetFolder() const { return Folder; }
+    // The files of the last run; empty when it left none.
+    const std::string& LastJsonPath() const { return JsonPath; }
+    const std::string& LastLogPath() const { return LogPath; }
+
+    // "COM1 (/dev/ttyS0)", "tcp://10.0.0.5:10500", "udp://...".
+    static std::string PortText(const TLinkSettings& link);
+    // The port in a file name: runs of other characters become one "-".
+    static std::string FileNamePort(const std::string& port);
+
+    // The clock of the report's times, always UTC.
+    std::function<QDateTime()> Now = [] { return QDateTime::currentDateTimeUtc(); };
+
+    void RunStarted() override;
+    void StatusLine(const std::string& line) override;
+    void DeviceType(std::uint32_t type) override;
+    void BootChecksum(const std::string& checksum) override;
+    void DeviceId(std::int32_t id) override;
+    void LineStarted(const std::string& script, std::int32_t lineNumber, const std::string& line) override;
+    void SentToCard() override;
+    void LineEngineIdle(std::int32_t retransmissions) override;
+    void LineFailed(const std::string& message) override;
+    void VersionRead(const std::string& version) override;
+    void ComponentSkipped(const std::string& component, TSkipReason reason) override;
+    void RunEnded(TUpdateSession::TRunResult result, const std::string& message, const std::string& script) override;
+
+private:
+    struct TLine {
+        std::string Script;
+        std::int32_t Number = 0;
+        std::string Text;
+        QDateTime Start;
+        QDateTime End;
+        std::int32_t Sent = 0;
+        std::int32_t Retransmissions = 0;
+        // The engine went idle: the line is done unless an error follows at once.
+        bool EngineIdle = false;
+        bool Settled = false;
+        std::string Result;
+        std::string Message;
+    };
+    struct TVersion {
+        std::string Script;
+        std::int32_t Line = 0;
+        std::string Command;
+        std::string Component;
+        std::string Expected;
+        std::string Version;
+    };
+    struct TSkipped {
+        std::string Component;
+        TSkipReason Reason;
+    };
+    struct TTimedLine {
+        QDateTime Time;
+        std::string Text;
+    };
+
+    TLine* OpenLine();
+    void SettleLine(TLine& line, const std::string& result, const std::string& message);
+    void NoteWrittenVersion(const TLine& line);
+
+    QJsonObject ToJson() const;
+    std::string LogText() const;
+    std::string DeviceIdText() const;
+    // Writes both files; false with the reason (folder or file, then why).
+    bool WriteFiles(std::string& failure);
+
+    TUpdateSession& Session;
+    std::string Folder;
+    std::string JsonPath;
+    std::string LogPath;
+
+    bool InRun = false;
+    QDateTime Start;
+    QDateTime End;
+    std::string Script;
+    bool Manual = false;
+    TLinkSettings Link;
+    std::optional<std::uint32_t> Type;
+    std::optional<std::int32_t> Id;
+    std::optional<std::string> Checksum;
+    std::vector<TLine> Lines;
+    std::vector<TVersion> Read;
+    std::vector<TVersion> Written;
+    std::vector<TSkipped> Skipped;
+    std::vector<TTimedLine> Status;
+    TUpdateSession::TRunResult Result = TUpdateSession::TRunResult::Completed;
+    std::string Message;
+    std::string FailedScript;
+};
