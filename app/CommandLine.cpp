@@ -110,7 +110,7 @@ bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdater
         for (const auto& [used, option] : {std::pair{line.ReadId, OptionReadId}, std::pair{line.Manual.has_value(), OptionManual},
                                            std::pair{line.TimeoutSeconds > 0, OptionTimeout},
                                            std::pair{!line.Ports.empty(), OptionPort},
-                                           std::pair{line.NoCheck, OptionNoCheck}})
+                                           std::pair{line.NoCheck, OptionNoCheck},
                                            std::pair{!line.ReportDir.empty(), OptionReportDir}})
             if (used) {
                 error = FormatText(constante::UsageBatchOnly, option);

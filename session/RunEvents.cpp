@@ -20,6 +20,7 @@ void TUpdateSession::TellStatusLine()
 
 void TUpdateSession::TellLineStarted(const std::string& script, std::int32_t lineNumber, const std::string& line)
 {
+    RetriesBeforeLine = RetriesAsked();
     if (RunObserver)
         RunObserver->LineStarted(script, lineNumber, line);
 }
@@ -33,7 +34,7 @@ void TUpdateSession::TellSent()
 void TUpdateSession::TellEngineBusy(TGestionnaire& Sender)
 {
     if (RunObserver && !Sender.IsBusy())
-        RunObserver->LineEngineIdle(Sender.GetRetryCount());
+        RunObserver->LineEngineIdle(RetriesAsked() - RetriesBeforeLine);
 }
 
 void TUpdateSession::TellEngineError(TGestionnaire& Sender)

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -352,6 +353,11 @@ QJsonObject TRunReport::ToJson() const
     report[QStringLiteral("program_version")] = QString::fromLatin1(constante::ProgramVersion);
     report[QStringLiteral("start")] = IsoTime(Start);
     report[QStringLiteral("end")] = IsoTime(End);
+    report[QStringLiteral("duration_seconds")] = static_cast<double>(Start.msecsTo(End)) / 1000.0;
+    // What the plan of the update foresaw at START, next to what the run took.
+    const TUpdatePlan& plan = Session.GetPlan();
+    report[QStringLiteral("estimated_seconds")] =
+        plan.Steps.empty() ? QJsonValue() : QJsonValue(std::round((plan.WireSeconds() + plan.PauseSeconds()) * 10.0) / 10.0);
     report[QStringLiteral("script")] = Text(Script);
     report[QStringLiteral("mode")] = QString::fromLatin1(Manual ? constante::ReportModeManual : constante::ReportModeAuto);
     report[QStringLiteral("port")] = Text(PortText(Link));

@@ -176,6 +176,11 @@ void TUpdateSession::StepLoadScript()
 {
     TellRunStarted();
     Timer1.setInterval(static_cast<int>(RunIntervalMs));
+    Plan = {};
+    LinesSent = 0;
+    RetriesBeforeRun = RetriesAsked();
+    BytesCarried = 0;
+    RunClock.start();
     if (!LoadTextLines(ScriptPath, ScriptLines)) {
         ShowError(ScriptPath + constante::FileNotFound);
         return;
@@ -199,10 +204,6 @@ void TUpdateSession::StepLoadScript()
     SetBarMaximum(TRunBar::Whole, 2 + CountNonEmptyLines(ScriptLines));
     ProbeIndex = 0;
     ProbeRetries = 0;
-    LinesSent = 0;
-    RetriesBeforeRun = RetriesAsked();
-    BytesCarried = 0;
-    RunClock.start();
     SeqState = TSeqState::QueryCard;
     OpenLink();
 }

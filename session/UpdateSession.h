@@ -287,6 +287,9 @@ private:
     std::int32_t LinesSent = 0;
     // The engines' retransmissions when the last run started.
     std::int32_t RetriesBeforeRun = 0;
+    // And when the line under way started: an engine's own count is not reset
+    // by every operation.
+    std::int32_t RetriesBeforeLine = 0;
     std::string LastStatusLine;
     QTimer Timer1;
 

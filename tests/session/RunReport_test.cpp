@@ -98,6 +98,9 @@ TEST(RunReport, CompletedRunRecordsDeviceVersionsLinesAndCounts)
     EXPECT_EQ(report[S("connection")].toString(), S("TCP"));
     EXPECT_EQ(report[S("mode")].toString(), S("auto"));
     EXPECT_LE(report[S("start")].toString(), report[S("end")].toString());
+    // The plan's estimate of a serial line's time, next to what this TCP run took.
+    EXPECT_GT(report[S("estimated_seconds")].toDouble(), 1.0);
+    EXPECT_GE(report[S("duration_seconds")].toDouble(), 0.0);
     const QJsonObject device = report[S("device")].toObject();
     EXPECT_EQ(device[S("type")].toInt(), 57);
     EXPECT_EQ(device[S("id")].toString(), S("AAAA"));
