@@ -52,6 +52,23 @@ inline constexpr char OpenedDeviceFormat[] = " (%s)";
 // A failure that escaped a sequencer step without a text of its own.
 inline constexpr char UnexpectedFailure[] = "Unexpected failure";
 
+// Why a link failed and what to do, shown before the run ends or goes on.
+// A serial device that could not be opened: the system's message, " : ", then one of these.
+inline constexpr char SerialOpenReasonSeparator[] = " : ";
+inline constexpr char SerialDeniedFormat[] =
+    "the user may not open %s; the user must be in its group %s (sudo usermod -aG %s $USER, then log in again)";
+inline constexpr char SerialInUseFormat[] = "%s is in use by another program; close that program or choose another port";
+inline constexpr char SerialMissingFormat[] = "%s is not there; plug the adapter in or choose the device (Port menu, Serial device...)";
+// The group named when the device's own group cannot be found.
+inline constexpr char SerialUsualGroup[] = "dialout";
+// The probe ran out: which link was probed, and how.
+inline constexpr char NoAnswerSerialFormat[] = "No answer on %s at %s baud";
+inline constexpr char NoAnswerLanFormat[] = "No answer from %s over %s";
+inline constexpr char NoTcpConnectionFormat[] = "No TCP connection to %s: it was never accepted (%s)";
+inline constexpr char NoTcpConnectionPending[] = "no reply yet";
+// The card has sent nothing for a while during a run; the operator decides.
+inline constexpr char CardSilentFormat[] = "No reply from the card for %s s: check the link, or press STOP";
+
 // The card probe of a run: each query gives the card this long (nominal timer
 // milliseconds) and is repeated this many times at most.
 inline constexpr std::uint32_t ProbeCountdownMs = 500;

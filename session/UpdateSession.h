@@ -24,6 +24,7 @@
 #include "progjtag.h"
 #include "progpsd.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <cstdint>
@@ -52,6 +53,8 @@ public:
 
     static constexpr std::uint32_t IdleIntervalMs = 500;
     static constexpr std::uint32_t RunIntervalMs = 10;
+    // A run that waits this long on a card that sends nothing says so, once per silence.
+    static constexpr std::uint32_t CardSilenceMs = 30000;
 
     // appDir: the program's folder without a trailing delimiter. scriptArgument:
     // the main script named on the command line, or empty for "script.ini".
@@ -69,6 +72,8 @@ public:
     void SetSelection(const TComponentSelection& selection) { Selection = selection; }
     const TComponentSelection& GetSelection() const { return Selection; }
     const std::string& GetAppDir() const { return AppDir; }
+    // How long the card may stay silent before the status list says so.
+    void SetCardSilenceInterval(std::uint32_t ms) { CardSilenceIntervalMs = ms; }
 
     // ---- Operations.
     // START: runs the main script. Only from idle; false otherwise.
@@ -184,6 +189,10 @@ private:
     void SyntaxError(std::int32_t lineNumber);
     std::vector<TGestionnaire*> Engines() const;
     std::string SerialOpenError() const;
+    void ShowSerialOpenFailure();
+    // Which link the probe asked the card on, and how, once it has run out.
+    std::string UnansweredLinkText() const;
+    void WatchCardSilence();
 
     // ---- Engine events (EngineEvents.cpp).
     void WireEngine(TGestionnaire& engine);
@@ -238,6 +247,9 @@ private:
     TBarValue Bars[3];
     std::string LastStatusLine;
     QTimer Timer1;
+    QElapsedTimer CardSilence;
+    std::uint32_t CardSilenceIntervalMs = CardSilenceMs;
+    bool CardSilenceShown = false;
 
     bool InStep = false;
     // What the step under way did, as the engines' events tell it.
