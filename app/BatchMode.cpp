@@ -65,11 +65,11 @@ TBatchMode::~TBatchMode()
         ::close(SignalFd);
 }
 
-std::string TBatchMode::SettingsPath() const { return AppDir + '/' + constante::SettingsFile; }
+std::string TBatchMode::SettingsPath() const { return TSettingsFile::PathFor(AppDir); }
 
 int TBatchMode::Run()
 {
-    Choice = Settings.Load(SettingsPath(), [this](const std::string& text) { PrintError(text); });
+    Choice = Settings.Load(TSettingsFile::LoadPathFor(AppDir), [this](const std::string& text) { PrintError(text); });
     Session = std::make_unique<TUpdateSession>(AppDir, Line.Script);
     TUpdateSession& session = *Session;
     session.OnStatusLine = [this](const std::string& text) { PrintStatus(text); };

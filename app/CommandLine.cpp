@@ -12,6 +12,7 @@ constexpr char OptionReadId[] = "--read-id";
 constexpr char OptionManual[] = "--manual";
 constexpr char OptionTimeout[] = "--timeout";
 constexpr char OptionHelp[] = "--help";
+constexpr char OptionListPorts[] = "--list-ports";
 
 bool ParseManual(const std::string& list, TManualSelection& selection)
 {
@@ -42,6 +43,7 @@ bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdater
 {
     line = {};
     bool scriptSeen = false;
+    bool timeoutSeen = false;
     for (std::size_t index = 0; index < arguments.size(); ++index) {
         const std::string& argument = arguments[index];
         const auto value = [&](std::string& out) {
@@ -66,6 +68,8 @@ bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdater
             line.Batch = true;
         } else if (argument == OptionHelp) {
             line.Help = true;
+        } else if (argument == OptionListPorts) {
+            line.ListPorts = true;
         } else if (argument == OptionReadId) {
             line.ReadId = true;
         } else if (argument == OptionManual) {
@@ -83,11 +87,12 @@ bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdater
             if (!value(seconds))
                 return false;
             std::int32_t number = 0;
-            if (!StrToInt32(seconds, number) || number <= 0) {
+            if (!StrToInt32(seconds, number) || number < 0) {
                 error = FormatText(constante::UsageBadTimeout, seconds);
                 return false;
             }
             line.TimeoutSeconds = number;
+            timeoutSeen = true;
         } else {
             error = FormatText(constante::UsageUnknownOption, argument);
             return false;
@@ -95,7 +100,7 @@ bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdater
     }
     if (!line.Batch) {
         for (const auto& [used, option] : {std::pair{line.ReadId, OptionReadId}, std::pair{line.Manual.has_value(), OptionManual},
-                                           std::pair{line.TimeoutSeconds > 0, OptionTimeout}})
+                                           std::pair{timeoutSeen, OptionTimeout}})
             if (used) {
                 error = FormatText(constante::UsageBatchOnly, option);
                 return false;

@@ -4,6 +4,11 @@
 #include "constante.h"
 #include "textutil.h"
 
+#include <QDir>
+#include <QFileInfo>
+
+#include <unistd.h>
+
 namespace {
 
 struct ConTypeName {
@@ -88,7 +93,59 @@ bool TSettingsFile::Save(const std::string& path, const TPortChoice& choice, std
         return false;
     }
     std::string error;
+    // The per-user folder may not be there yet.
+    QDir().mkpath(QFileInfo(QString::fromStdString(path)).absolutePath());
     if (Settings.Save(path, error))
+        return true;
+    message = FormatText(constante::SettingsNotSaved, path + " : " + error);
+    return false;
+}
+
+std::string TSettingsFile::PathFor(const std::string& appDir)
+{
+    const std::string folder = appDir.empty() ? "/" : appDir;
+    if (::access(folder.c_str(), W_OK) == 0)
+        return appDir + '/' + constante::SettingsFile;
+    return UserPath();
+}
+
+std::string TSettingsFile::LoadPathFor(const std::string& appDir)
+{
+    const std::string path = PathFor(appDir);
+    const std::string folderFile = appDir + '/' + constante::SettingsFile;
+    if (path != folderFile && !QFileInfo::exists(QString::fromStdString(path)) &&
+        QFileInfo::exists(QString::fromStdString(folderFile)))
+        return folderFile;
+    return path;
+}
+
+std::string TSettingsFile::UserPath()
+{
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.config");
+    return base.toStdString() + '/' + constante::UserSettingsFolder + '/' + constante::SettingsFile;
+}
+
+std::string TSettingsFile::LastUpdateFolder()
+{
+    TSettingsList list;
+    return list.Load(UserPath()) ? list.Value(constante::KeyUpdateFolder) : std::string();
+}
+
+bool TSettingsFile::RememberUpdateFolder(const std::string& folder, std::string& message)
+{
+    const std::string path = UserPath();
+    TSettingsList list;
+    list.Load(path);
+    if (list.Unreadable()) {
+        message = FormatText(constante::SettingsNotSaved, path + " : " + constante::SettingsKeptUnread);
+        return false;
+    }
+    list.SetValue(constante::KeyUpdateFolder, folder);
+    QDir().mkpath(QFileInfo(QString::fromStdString(path)).absolutePath());
+    std::string error;
+    if (list.Save(path, error))
         return true;
     message = FormatText(constante::SettingsNotSaved, path + " : " + error);
     return false;

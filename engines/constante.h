@@ -134,6 +134,28 @@ inline constexpr char SettingsNotSaved[] = "Settings not saved : %s";
 // Why an "Updater.prm" that could not be read when the program started is not replaced.
 inline constexpr char SettingsKeptUnread[] = "it could not be read and is left as it was";
 
+// The serial devices present, in the Port menu's dialog and "--list-ports"; a
+// COM port item shows the device it opens.
+inline constexpr char MenuSerialDevice[] = "&Serial device...";
+inline constexpr char SerialDeviceCaptionFormat[] = "Serial device for %s";
+inline constexpr char NoSerialDevice[] = "No serial device found";
+inline constexpr char NoComPort[] = "-";
+inline constexpr char ColumnPort[] = "Port";
+inline constexpr char ColumnDevice[] = "Device";
+inline constexpr char ColumnDescription[] = "Description";
+inline constexpr char ColumnManufacturer[] = "Manufacturer";
+inline constexpr char ColumnSerialNumber[] = "Serial number";
+// The window's size and position, "x,y,width,height".
+inline constexpr char KeyWindow[] = "WINDOW";
+// The update folder last opened in the window, kept per user.
+inline constexpr char KeyUpdateFolder[] = "UPDATE_FOLDER";
+// Where "Updater.prm" is kept when the program's folder cannot hold it, below
+// $XDG_CONFIG_HOME (or ~/.config).
+inline constexpr char UserSettingsFolder[] = "corvane-pelto-updater";
+inline constexpr char MenuFile[] = "&File";
+inline constexpr char MenuOpenUpdateFolder[] = "&Open update folder...";
+inline constexpr char OpenUpdateFolderCaption[] = "Open update folder";
+
 // ---- Dialogs ------------------------------------------------------------------------
 inline constexpr char CompSelCaption[] = "Component Selection";
 inline constexpr char CompSelMotherboardTab[] = "Motherboard";
@@ -170,17 +192,19 @@ inline constexpr OptionCodeRow OptionCodeTable[] = {{0xAAAA, 0x0000}};
 // ---- Batch mode ---------------------------------------------------------------------
 inline constexpr char UpdaterUsage[] =
     "usage: corvane-updater [--app-dir DIR] [--batch [--read-id] [--manual LIST] [--timeout SECONDS]] [SCRIPT]\n"
+    "       corvane-updater [--app-dir DIR] --list-ports\n"
     "  SCRIPT             the main script (default: script.ini in the program's folder)\n"
     "  --app-dir DIR      the folder used as the program's folder (scripts, MB/, EXT/, Updater.prm)\n"
     "  --batch            run the update without a window, messages on stdout\n"
     "  --read-id          run readid.ini instead of the main script (batch)\n"
     "  --manual LIST      Manual mode with exactly these components: MB,MCU,PROM1 (batch)\n"
-    "  --timeout SECONDS  stop when the card has sent nothing for that long (batch)\n"
+    "  --timeout SECONDS  stop when the card has sent nothing for that long (batch; default 60, 0: no limit)\n"
+    "  --list-ports       list the serial devices present and the COM port each one is\n"
     "  --help             this text\n";
 inline constexpr char UsageUnknownOption[] = "unknown option: %s";
 inline constexpr char UsageMissingValue[] = "missing value after %s";
 inline constexpr char UsageBadManual[] = "--manual takes a list of MB, MCU, PROM1: %s";
-inline constexpr char UsageBadTimeout[] = "--timeout takes a whole number of seconds above 0: %s";
+inline constexpr char UsageBadTimeout[] = "--timeout takes a whole number of seconds (0: no limit): %s";
 inline constexpr char UsageBatchOnly[] = "%s works in batch mode only";
 inline constexpr char UsageTwoScripts[] = "more than one script: %s";
 inline constexpr char ManualMotherboard[] = "MB";
