@@ -34,7 +34,9 @@ void TMainFich::SaveSettings()
 {
     if (!IPConfigDlg)
         return;
-    Settings.List().SetValue(constante::KeyWindow, WindowPlace());
+    // A window never shown has no place to keep.
+    if (PlaceShown)
+        Settings.SetWindowPlace(WindowPlace());
     std::string message;
     if (!Settings.Save(TSettingsFile::PathFor(Session->GetAppDir()), ChosenPort(), message))
         ShowBox(TBoxKind::Error, OperatorText(message));

@@ -88,6 +88,8 @@ bool TSettingsFile::Save(const std::string& path, const TPortChoice& choice, std
     Settings.SetValue(constante::KeyRemoteIp, choice.RemoteAddress);
     Settings.SetValue(constante::KeyRemotePort, std::to_string(choice.RemotePort));
     Settings.SetValue(constante::KeyLocalPort, std::to_string(choice.LocalPort));
+    if (!WindowPlace.empty())
+        Settings.SetValue(constante::KeyWindow, WindowPlace);
     if (Settings.Unreadable()) {
         message = FormatText(constante::SettingsNotSaved, path + " : " + constante::SettingsKeptUnread);
         return false;

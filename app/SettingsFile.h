@@ -60,12 +60,16 @@ public:
     // False, with the text to show, when it could not be kept.
     static bool RememberUpdateFolder(const std::string& folder, std::string& message);
 
-    // Lines of the file the Port choice does not hold (the window's place, a
-    // COMn device); written back by the next Save.
+    // Lines of the file the Port choice does not hold (a COMn device); written
+    // back by the next Save.
     TSettingsList& List() { return Settings; }
+    // The window's place, written after the five link keys by the next Save;
+    // empty leaves the file's own line, if any, as it is.
+    void SetWindowPlace(const std::string& place) { WindowPlace = place; }
 
 private:
     std::int32_t PortSetting(const char* key, const char* defaultValue, const TWarning& warn) const;
 
     TSettingsList Settings;
+    std::string WindowPlace;
 };

@@ -256,6 +256,7 @@ void TMainFich::CheckPortItem(QAction* item)
 void TMainFich::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    PlaceShown = true;
     FormActivate();
 }
 

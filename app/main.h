@@ -178,5 +178,6 @@ private:
     // click that ends in Cancel finds the selection to give back.
     QAction* PortItemUnchecked = nullptr;
     bool SettingsLoaded = false;
+    bool PlaceShown = false;
     bool Closed = false;
 };

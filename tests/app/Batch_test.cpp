@@ -3,6 +3,7 @@
 #include "ChildProcess.h"
 #include "RunProcess.h"
 #include "TempDir.h"
+#include "textutil.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -249,7 +250,10 @@ TEST(BatchMode, TimeoutStopsARunThatHearsNothing)
                                  "\nLOCAL_PORT=" + std::to_string(UnusedUdpPort()) + "\n");
     const ProcessResult result = RunUpdater(dir, {"--timeout", "1"});
     EXPECT_EQ(result.ExitCode, 1);
-    EXPECT_EQ(SplitLines(result.Out), (Lines{Prompt, "Switch ON device while pushing the ENTER button"}));
+    ASSERT_EQ(SplitLines(result.Out).size(), 3u) << result.Out;
+    EXPECT_EQ(SplitLines(result.Out)[0], Prompt);
+    EXPECT_TRUE(StartsWith(SplitLines(result.Out)[1], "No answer from 127.0.0.1:")) << result.Out;
+    EXPECT_EQ(SplitLines(result.Out)[2], "Switch ON device while pushing the ENTER button");
     EXPECT_TRUE(Contains(result.Err, "No reply from the card for 1 s: the run was stopped\n")) << result.Err;
     EXPECT_TRUE(Contains(ReadFile(dir.Path() + "Updater.prm"), "CON_TYPE=UDP\n"));
 }
@@ -275,6 +279,7 @@ TEST(BatchMode, SignalsStopTheRunAndSaveTheSettings)
         ChildProcess updater;
         ASSERT_TRUE(updater.Start({CORVANE_UPDATER, "--batch", "--app-dir", dir.Path()}));
         EXPECT_EQ(updater.ReadLine(), Prompt);
+        EXPECT_EQ(updater.ReadLine(), "No TCP connection to 127.0.0.1:1: it was never accepted (Connection refused)");
         EXPECT_EQ(updater.ReadLine(), "Switch ON device while pushing the ENTER button");
         EXPECT_EQ(updater.Stop(signal), 128 + signal);
         EXPECT_TRUE(Contains(updater.Errors(), "Stopped by signal " + std::to_string(signal))) << updater.Errors();
