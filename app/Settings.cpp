@@ -83,7 +83,10 @@ void TMainFich::ShowPortDevices()
 {
     const std::vector<QAction*> items = PortItems();
     for (int port = 1; port <= TSettingsFile::ComPortCount; ++port) {
-        const std::string device = SerialDeviceFor(TSettingsFile::ComPortName(port), Settings.List());
+        std::string device = SerialDeviceFor(TSettingsFile::ComPortName(port), Settings.List());
+        // An "&" in a device name is shown, not taken for the item's mnemonic.
+        for (std::size_t at = device.find('&'); at != std::string::npos; at = device.find('&', at + 2))
+            device.insert(at, 1, '&');
         items[static_cast<std::size_t>(port - 1)]->setText(
             OperatorText(FormatText(constante::MenuComFormat, std::to_string(port)) +
                          FormatText(constante::OpenedDeviceFormat, device)));

@@ -95,8 +95,9 @@ bool TSettingsFile::Save(const std::string& path, const TPortChoice& choice, std
         return false;
     }
     std::string error;
-    // The per-user folder may not be there yet.
-    QDir().mkpath(QFileInfo(QString::fromStdString(path)).absolutePath());
+    // The per-user folder may not be there yet; a program folder is never made.
+    if (path == UserPath())
+        QDir().mkpath(QFileInfo(QString::fromStdString(path)).absolutePath());
     if (Settings.Save(path, error))
         return true;
     message = FormatText(constante::SettingsNotSaved, path + " : " + error);

@@ -71,10 +71,11 @@ TEST(SerialDeviceList, ListPortsPrintsTheTableAndStops)
 TEST(PortMenu, ItemsShowTheirDevicesAndTheDialogAssignsOneToTheSelectedPort)
 {
     AppBench bench;
-    bench.Dir.Write("Updater.prm", "CON_TYPE=RS232\nCOM_PORT=COM3\nCOM2=/dev/ttyACM0\n");
+    bench.Dir.Write("Updater.prm", "CON_TYPE=RS232\nCOM_PORT=COM3\nCOM2=/dev/ttyACM0\nCOM5=/dev/serial/a&b\n");
     bench.Open();
     TMainFich& window = bench.Window();
     EXPECT_EQ(window.Com11->text(), "Com &1 (/dev/ttyS0)");
+    EXPECT_EQ(window.Com51->text(), "Com &5 (/dev/serial/a&&b)");
     EXPECT_EQ(window.Com21->text(), "Com &2 (/dev/ttyACM0)");
     EXPECT_EQ(window.Com31->text(), "Com &3 (/dev/ttyS2)");
 
@@ -119,7 +120,8 @@ TEST(PortMenu, ItemsShowTheirDevicesAndTheDialogAssignsOneToTheSelectedPort)
 
     window.FormClose();
     EXPECT_EQ(ReadFile(bench.Dir.Path() + "Updater.prm"),
-              "CON_TYPE=RS232\nCOM_PORT=COM3\nCOM2=/dev/ttyACM0\nCOM3=/dev/ttyUSB0\nREMOTE_IP=192.168.0.10\n"
+              "CON_TYPE=RS232\nCOM_PORT=COM3\nCOM2=/dev/ttyACM0\nCOM5=/dev/serial/a&b\nCOM3=/dev/ttyUSB0\n"
+              "REMOTE_IP=192.168.0.10\n"
               "REMOTE_PORT=10500\nLOCAL_PORT=10500\n");
 }
 
