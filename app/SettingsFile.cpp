@@ -136,6 +136,14 @@ std::string TSettingsFile::LastUpdateFolder()
     return list.Load(UserPath()) ? list.Value(constante::KeyUpdateFolder) : std::string();
 }
 
+std::string TSettingsFile::WindowFolder(const std::string& executableDir)
+{
+    if (QFileInfo(QString::fromStdString(executableDir + '/' + constante::MainScriptName)).isFile())
+        return executableDir;
+    const std::string last = LastUpdateFolder();
+    return !last.empty() && QFileInfo(QString::fromStdString(last)).isDir() ? last : executableDir;
+}
+
 bool TSettingsFile::RememberUpdateFolder(const std::string& folder, std::string& message)
 {
     const std::string path = UserPath();

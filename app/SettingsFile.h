@@ -59,6 +59,9 @@ public:
     static std::string LastUpdateFolder();
     // False, with the text to show, when it could not be kept.
     static bool RememberUpdateFolder(const std::string& folder, std::string& message);
+    // The folder a window opens when none was named: the executable's when it
+    // holds the main script, else the update folder opened last, if it is still there.
+    static std::string WindowFolder(const std::string& executableDir);
 
     // Lines of the file the Port choice does not hold (a COMn device); written
     // back by the next Save.

@@ -50,11 +50,8 @@ int main(int argc, char* argv[])
         return TBatchMode(appDir, line, signalFd).Run();
     // An installed updater has no scripts beside it: the window opens the update
     // folder the operator chose last time.
-    if (line.AppDir.empty() && !QFileInfo(QString::fromStdString(appDir + '/' + constante::MainScriptName)).isFile()) {
-        const std::string last = TSettingsFile::LastUpdateFolder();
-        if (!last.empty() && QFileInfo(QString::fromStdString(last)).isDir())
-            appDir = last;
-    }
+    if (line.AppDir.empty())
+        appDir = TSettingsFile::WindowFolder(appDir);
     TUpdaterWindows windows(appDir, line.Script);
     windows.MainFich.show();
     return QApplication::exec();

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 // XDG_CONFIG_HOME points into a folder of the test's own while it lives.
@@ -132,4 +134,23 @@ TEST(UpdateFolder, ChosenFolderBecomesTheProgramsFolderAndIsOfferedNextTime)
     window.Timer1Timer();
     EXPECT_FALSE(window.File1->menuAction()->isEnabled());
     window.GetSession().Stop();
+}
+
+TEST(UpdateFolder, WindowStartsInTheLastFolderOnlyWithoutScriptsBesideTheProgram)
+{
+    UserConfig user;
+    TempDir installed;
+    TempDir update;
+    const std::string installedDir = installed.Path().substr(0, installed.Path().size() - 1);
+    const std::string updateDir = update.Path().substr(0, update.Path().size() - 1);
+    EXPECT_EQ(TSettingsFile::WindowFolder(installedDir), installedDir);
+    std::string message;
+    ASSERT_TRUE(TSettingsFile::RememberUpdateFolder(updateDir, message)) << message;
+    EXPECT_EQ(TSettingsFile::WindowFolder(installedDir), updateDir);
+    installed.Write("script.ini", "FI\r\n");
+    EXPECT_EQ(TSettingsFile::WindowFolder(installedDir), installedDir);
+    std::filesystem::remove(installed.Path() + "script.ini");
+    ASSERT_TRUE(TSettingsFile::RememberUpdateFolder(updateDir + "/gone", message)) << message;
+    EXPECT_EQ(TSettingsFile::WindowFolder(installedDir), installedDir);
+    EXPECT_EQ(ReadFile(user.Dir.Path() + "corvane-pelto-updater/Updater.prm"), "UPDATE_FOLDER=" + updateDir + "/gone\n");
 }
