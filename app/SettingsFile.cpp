@@ -9,6 +9,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 namespace {
 
 struct ConTypeName {
@@ -107,9 +109,11 @@ bool TSettingsFile::Save(const std::string& path, const TPortChoice& choice, std
 std::string TSettingsFile::PathFor(const std::string& appDir)
 {
     const std::string folder = appDir.empty() ? "/" : appDir;
-    if (::access(folder.c_str(), W_OK) == 0)
-        return appDir + '/' + constante::SettingsFile;
-    return UserPath();
+    // Only a folder that is there and refuses writing sends the file elsewhere;
+    // a missing folder fails as it always did.
+    if (::access(folder.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS))
+        return UserPath();
+    return appDir + '/' + constante::SettingsFile;
 }
 
 std::string TSettingsFile::LoadPathFor(const std::string& appDir)

@@ -2,7 +2,6 @@
 
 #include "About.h"
 #include "CompDlg.h"
-#include "SerialDevice.h"
 #include "SerialDeviceDialog.h"
 #include "TextlessProgressBar.h"
 #include "constante.h"
@@ -16,12 +15,12 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QVBoxLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace {
 
