@@ -78,7 +78,7 @@ TBatchMode::~TBatchMode()
         ::close(SignalFd);
 }
 
-std::string TBatchMode::SettingsPath() const { return AppDir + '/' + constante::SettingsFile; }
+std::string TBatchMode::SettingsPath() const { return TSettingsFile::PathFor(AppDir); }
 
 bool TBatchMode::ChooseLinks(std::vector<TPortArgument>& ports, std::string& error)
 {
@@ -98,7 +98,7 @@ bool TBatchMode::ChooseLinks(std::vector<TPortArgument>& ports, std::string& err
 
 int TBatchMode::Run()
 {
-    Choice = Settings.Load(SettingsPath(), [this](const std::string& text) { PrintError(text); });
+    Choice = Settings.Load(TSettingsFile::LoadPathFor(AppDir), [this](const std::string& text) { PrintError(text); });
     std::vector<TPortArgument> ports;
     std::string error;
     if (!ChooseLinks(ports, error)) {

@@ -15,6 +15,7 @@ constexpr char OptionPort[] = "--port";
 constexpr char OptionNoCheck[] = "--no-check";
 constexpr char OptionReportDir[] = "--report-dir";
 constexpr char OptionHelp[] = "--help";
+constexpr char OptionListPorts[] = "--list-ports";
 
 bool ParseManual(const std::string& list, TManualSelection& selection)
 {
@@ -45,6 +46,7 @@ bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdater
 {
     line = {};
     bool scriptSeen = false;
+    bool timeoutSeen = false;
     for (std::size_t index = 0; index < arguments.size(); ++index) {
         const std::string& argument = arguments[index];
         const auto value = [&](std::string& out) {
@@ -69,6 +71,8 @@ bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdater
             line.Batch = true;
         } else if (argument == OptionHelp) {
             line.Help = true;
+        } else if (argument == OptionListPorts) {
+            line.ListPorts = true;
         } else if (argument == OptionReadId) {
             line.ReadId = true;
         } else if (argument == OptionManual) {
@@ -86,11 +90,12 @@ bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdater
             if (!value(seconds))
                 return false;
             std::int32_t number = 0;
-            if (!StrToInt32(seconds, number) || number <= 0) {
+            if (!StrToInt32(seconds, number) || number < 0) {
                 error = FormatText(constante::UsageBadTimeout, seconds);
                 return false;
             }
             line.TimeoutSeconds = number;
+            timeoutSeen = true;
         } else if (argument == OptionNoCheck) {
             line.NoCheck = true;
         } else if (argument == OptionPort) {
@@ -108,7 +113,7 @@ bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdater
     }
     if (!line.Batch) {
         for (const auto& [used, option] : {std::pair{line.ReadId, OptionReadId}, std::pair{line.Manual.has_value(), OptionManual},
-                                           std::pair{line.TimeoutSeconds > 0, OptionTimeout},
+                                           std::pair{timeoutSeen, OptionTimeout},
                                            std::pair{!line.Ports.empty(), OptionPort},
                                            std::pair{line.NoCheck, OptionNoCheck},
                                            std::pair{!line.ReportDir.empty(), OptionReportDir}})

@@ -16,16 +16,21 @@ struct TManualSelection {
 };
 
 struct TUpdaterCommandLine {
+    // An unattended run never hangs on a silent card unless asked to.
+    static constexpr int DefaultTimeoutSeconds = 60;
+
     std::string Script;  // empty: script.ini in the program's folder
     std::string AppDir;  // empty: the folder of the executable
     bool Batch = false;
     bool ReadId = false;
     std::optional<TManualSelection> Manual;
-    int TimeoutSeconds = 0;  // 0: wait as long as the run waits
+    int TimeoutSeconds = DefaultTimeoutSeconds;  // 0: wait as long as the run waits
     bool NoCheck = false;  // --no-check: the update is not checked at START
     std::vector<std::string> Ports;  // --port, in order; empty: the link of Updater.prm
     std::string ReportDir;   // empty: "reports" in the program's folder
     bool Help = false;
+    // Print the serial devices present and the COM port each one is, then stop.
+    bool ListPorts = false;
 };
 
 // The arguments after the program name. False, with the reason, on a wrong

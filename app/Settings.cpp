@@ -1,17 +1,26 @@
 // The link settings of TMainFich: "Updater.prm" shown in the Port menu and the
-// LAN Setup dialog, and the choice they hold handed back to the file.
+// LAN Setup dialog, and the choice they hold handed back to the file; the
+// window's place, the serial devices, and the update folder.
 #include "main.h"
 
+#include "SerialDevice.h"
+#include "SerialDeviceDialog.h"
 #include "constante.h"
 #include "ipconfig.h"
+#include "textutil.h"
 
 #include <QAction>
+#include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <array>
 
 void TMainFich::LoadSettings()
 {
     if (!IPConfigDlg)
         return;
-    const TPortChoice choice = Settings.Load(Session->GetAppDir() + '/' + constante::SettingsFile,
+    const TPortChoice choice = Settings.Load(TSettingsFile::LoadPathFor(Session->GetAppDir()),
                                              [this](const std::string& text) { ShowBox(TBoxKind::Warning, OperatorText(text)); });
     Report->SetFolder(Settings.ReportFolder(Session->GetAppDir()));
     CheckPortItem(choice.Lan ? LAN1 : PortItems()[static_cast<std::size_t>(choice.ComPort - 1)]);
@@ -20,14 +29,18 @@ void TMainFich::LoadSettings()
     IPConfigDlg->SetRemotePort(choice.RemotePort);
     IPConfigDlg->SetLocalPort(choice.LocalPort);
     MCheckUpdate->setChecked(choice.CheckUpdate);
+    ShowPortDevices();
 }
 
 void TMainFich::SaveSettings()
 {
     if (!IPConfigDlg)
         return;
+    // A window never shown has no place to keep.
+    if (PlaceShown)
+        Settings.SetWindowPlace(WindowPlace());
     std::string message;
-    if (!Settings.Save(Session->GetAppDir() + '/' + constante::SettingsFile, ChosenPort(), message))
+    if (!Settings.Save(TSettingsFile::PathFor(Session->GetAppDir()), ChosenPort(), message))
         ShowBox(TBoxKind::Error, OperatorText(message));
 }
 
@@ -67,4 +80,101 @@ void TMainFich::LAN1Click()
         CheckPortItem(LAN1);
     else
         IPConfigDlg->SetLanMode(modeBefore);
+}
+
+void TMainFich::ShowPortDevices()
+{
+    const std::vector<QAction*> items = PortItems();
+    for (int port = 1; port <= TSettingsFile::ComPortCount; ++port) {
+        std::string device = SerialDeviceFor(TSettingsFile::ComPortName(port), Settings.List());
+        // An "&" in a device name is shown, not taken for the item's mnemonic.
+        for (std::size_t at = device.find('&'); at != std::string::npos; at = device.find('&', at + 2))
+            device.insert(at, 1, '&');
+        items[static_cast<std::size_t>(port - 1)]->setText(
+            OperatorText(FormatText(constante::MenuComFormat, std::to_string(port)) +
+                         FormatText(constante::OpenedDeviceFormat, device)));
+    }
+}
+
+// The list is read again at each showing: an adapter may have been plugged in since.
+void TMainFich::SerialDeviceClick()
+{
+    const std::string port = SelectedComPort();
+    SerialDeviceDlg->Fill(port, SerialDevices.Read(), SerialDeviceFor(port, Settings.List()));
+    if (ShowDialog(*SerialDeviceDlg) != QDialog::Accepted)
+        return;
+    const std::string device = SerialDeviceDlg->ChosenDevice();
+    if (device.empty())
+        return;
+    Settings.List().SetValue(port, device);
+    ShowPortDevices();
+}
+
+std::string TMainFich::WindowPlace() const
+{
+    const QRect place = normalGeometry().isValid() ? normalGeometry() : geometry();
+    return std::to_string(place.x()) + ',' + std::to_string(place.y()) + ',' + std::to_string(place.width()) + ',' +
+           std::to_string(place.height());
+}
+
+// A place that cannot be read is left alone; one no screen shows any more
+// (a monitor unplugged since) keeps only its size.
+void TMainFich::RestoreWindowPlace(const std::string& place)
+{
+    std::array<std::int32_t, 4> numbers{};
+    std::size_t start = 0;
+    for (std::size_t index = 0; index < numbers.size(); ++index) {
+        const std::size_t comma = place.find(',', start);
+        if ((comma == std::string::npos) != (index + 1 == numbers.size()))
+            return;
+        if (!StrToInt32(std::string_view(place).substr(start, comma - start), numbers[index]))
+            return;
+        start = comma + 1;
+    }
+    if (numbers[2] <= 0 || numbers[3] <= 0)
+        return;
+    const QSize size = QSize(numbers[2], numbers[3]).expandedTo(minimumSizeHint());
+    const QRect wanted(QPoint(numbers[0], numbers[1]), size);
+    if (QGuiApplication::screenAt(wanted.center()) != nullptr)
+        setGeometry(wanted);
+    else
+        resize(size);
+}
+
+void TMainFich::OpenUpdateFolderClick()
+{
+    if (RunInProgress())
+        return;
+    const std::string last = TSettingsFile::LastUpdateFolder();
+    const std::string chosen = ChooseFolder(last.empty() ? Session->GetAppDir() : last);
+    if (chosen.empty())
+        return;
+    std::string folder = QDir::cleanPath(QDir(QString::fromStdString(chosen)).absolutePath()).toStdString();
+    // The program's folder is kept without its delimiter; the root folder becomes empty.
+    if (!folder.empty() && folder.back() == '/')
+        folder.pop_back();
+    // The folder's own settings are saved before the per-user file learns the
+    // new folder: both may be that same file.
+    SaveSettings();
+    std::string message;
+    if (!TSettingsFile::RememberUpdateFolder(folder, message))
+        ShowBox(TBoxKind::Error, OperatorText(message));
+    OpenSession(folder);
+}
+
+void TMainFich::OpenSession(const std::string& appDir)
+{
+    Session->Stop();
+    Session->Close();
+    // The report observes the session: it goes first, and comes back with the new one.
+    Report.reset();
+    Session = std::make_unique<TUpdateSession>(appDir);
+    Report = std::make_unique<TRunReport>(*Session, appDir + '/' + constante::ReportFolder);
+    Timer1 = &Session->GetTimer();
+    WireSession();
+    ShowReadIdButtons();
+    LoadSettings();
+    // Its first idle step now: it hands the engines their folder, and a START
+    // clicked at once finds them ready.
+    Session->Timer1Timer();
 }

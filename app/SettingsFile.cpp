@@ -4,6 +4,13 @@
 #include "constante.h"
 #include "textutil.h"
 
+#include <QDir>
+#include <QFileInfo>
+
+#include <unistd.h>
+
+#include <cerrno>
+
 namespace {
 
 struct ConTypeName {
@@ -86,11 +93,16 @@ bool TSettingsFile::Save(const std::string& path, const TPortChoice& choice, std
     Settings.SetValue(constante::KeyLocalPort, std::to_string(choice.LocalPort));
     if (!choice.CheckUpdate || !Settings.Value(constante::KeyCheckUpdate).empty())
         Settings.SetValue(constante::KeyCheckUpdate, choice.CheckUpdate ? constante::CheckUpdateOn : constante::CheckUpdateOff);
+    if (!WindowPlace.empty())
+        Settings.SetValue(constante::KeyWindow, WindowPlace);
     if (Settings.Unreadable()) {
         message = FormatText(constante::SettingsNotSaved, path + " : " + constante::SettingsKeptUnread);
         return false;
     }
     std::string error;
+    // The per-user folder may not be there yet; a program folder is never made.
+    if (path == UserPath())
+        QDir().mkpath(QFileInfo(QString::fromStdString(path)).absolutePath());
     if (Settings.Save(path, error))
         return true;
     message = FormatText(constante::SettingsNotSaved, path + " : " + error);
@@ -103,6 +115,66 @@ std::string TSettingsFile::ReportFolder(const std::string& appDir) const
     if (folder.empty())
         return appDir + '/' + constante::ReportFolder;
     return folder.front() == '/' ? folder : appDir + '/' + folder;
+}
+
+std::string TSettingsFile::PathFor(const std::string& appDir)
+{
+    const std::string folder = appDir.empty() ? "/" : appDir;
+    // Only a folder that is there and refuses writing sends the file elsewhere;
+    // a missing folder fails as it always did.
+    if (::access(folder.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS))
+        return UserPath();
+    return appDir + '/' + constante::SettingsFile;
+}
+
+std::string TSettingsFile::LoadPathFor(const std::string& appDir)
+{
+    const std::string path = PathFor(appDir);
+    const std::string folderFile = appDir + '/' + constante::SettingsFile;
+    if (path != folderFile && !QFileInfo::exists(QString::fromStdString(path)) &&
+        QFileInfo::exists(QString::fromStdString(folderFile)))
+        return folderFile;
+    return path;
+}
+
+std::string TSettingsFile::UserPath()
+{
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.config");
+    return base.toStdString() + '/' + constante::UserSettingsFolder + '/' + constante::SettingsFile;
+}
+
+std::string TSettingsFile::LastUpdateFolder()
+{
+    TSettingsList list;
+    return list.Load(UserPath()) ? list.Value(constante::KeyUpdateFolder) : std::string();
+}
+
+std::string TSettingsFile::WindowFolder(const std::string& executableDir)
+{
+    if (QFileInfo(QString::fromStdString(executableDir + '/' + constante::MainScriptName)).isFile())
+        return executableDir;
+    const std::string last = LastUpdateFolder();
+    return !last.empty() && QFileInfo(QString::fromStdString(last)).isDir() ? last : executableDir;
+}
+
+bool TSettingsFile::RememberUpdateFolder(const std::string& folder, std::string& message)
+{
+    const std::string path = UserPath();
+    TSettingsList list;
+    list.Load(path);
+    if (list.Unreadable()) {
+        message = FormatText(constante::SettingsNotSaved, path + " : " + constante::SettingsKeptUnread);
+        return false;
+    }
+    list.SetValue(constante::KeyUpdateFolder, folder);
+    QDir().mkpath(QFileInfo(QString::fromStdString(path)).absolutePath());
+    std::string error;
+    if (list.Save(path, error))
+        return true;
+    message = FormatText(constante::SettingsNotSaved, path + " : " + error);
+    return false;
 }
 
 TLinkSettings TSettingsFile::LinkFor(const TPortChoice& choice) const

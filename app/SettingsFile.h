@@ -51,8 +51,33 @@ public:
     // "COM1" to "COM9".
     static std::string ComPortName(int port);
 
+    // Where the file is kept for a program folder: in the folder, as always,
+    // when the program may write there; otherwise per user (UserPath), for an
+    // updater installed where its user may not write.
+    static std::string PathFor(const std::string& appDir);
+    // The file to load: PathFor, or the program folder's own file while the
+    // per-user one has not been written yet (the settings an installer laid down).
+    static std::string LoadPathFor(const std::string& appDir);
+    // $XDG_CONFIG_HOME (or ~/.config), "corvane-pelto-updater/Updater.prm".
+    static std::string UserPath();
+    // The update folder the window opened last, kept in the per-user file; empty when none.
+    static std::string LastUpdateFolder();
+    // False, with the text to show, when it could not be kept.
+    static bool RememberUpdateFolder(const std::string& folder, std::string& message);
+    // The folder a window opens when none was named: the executable's when it
+    // holds the main script, else the update folder opened last, if it is still there.
+    static std::string WindowFolder(const std::string& executableDir);
+
+    // Lines of the file the Port choice does not hold (a COMn device); written
+    // back by the next Save.
+    TSettingsList& List() { return Settings; }
+    // The window's place, written after the five link keys by the next Save;
+    // empty leaves the file's own line, if any, as it is.
+    void SetWindowPlace(const std::string& place) { WindowPlace = place; }
+
 private:
     std::int32_t PortSetting(const char* key, const char* defaultValue, const TWarning& warn) const;
 
     TSettingsList Settings;
+    std::string WindowPlace;
 };

@@ -2,6 +2,7 @@
 
 #include "About.h"
 #include "CompDlg.h"
+#include "SerialDeviceDialog.h"
 #include "TextlessProgressBar.h"
 #include "constante.h"
 #include "ipconfig.h"
@@ -11,26 +12,38 @@
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QFileInfo>
-#include <QLayout>
+#include <QHBoxLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace {
 
+// The form's first size; the status list takes what the window gains.
 constexpr int ClientWidth = 528;
 constexpr int ClientHeight = 216;
+constexpr int MinimumClientWidth = 400;
+constexpr int MinimumClientHeight = 180;
+constexpr int SideMargin = 22;
+constexpr int TopMargin = 8;
+constexpr int BottomMargin = 10;
+constexpr int BarGap = 4;
 constexpr int StatusFontPixels = 13;
+constexpr int ButtonHeight = 41;
+constexpr int StartWidth = 169;
+constexpr int SideButtonWidth = 137;
 
 QString Text(const char* text) { return QString::fromLatin1(text); }
 
-QProgressBar* MakeProgressBar(QWidget* parent, int top, int height)
+QProgressBar* MakeProgressBar(QWidget* parent, int height)
 {
     auto* bar = new TTextlessProgressBar(parent);
-    bar->setGeometry(22, top, 484, height);
+    bar->setFixedHeight(height);
     bar->setTextVisible(false);
     bar->setRange(0, 100);
     bar->setValue(0);
@@ -43,6 +56,11 @@ TMainFich::TMainFich(std::string appDir, std::string scriptArgument, QWidget* pa
     : QMainWindow(parent),
       ShowBox(ModalBoxHook(this)),
       ShowDialog([](QDialog& dialog) { return dialog.exec(); }),
+      ChooseFolder([this](const std::string& offered) {
+          return QFileDialog::getExistingDirectory(this, Text(constante::OpenUpdateFolderCaption),
+                                                   QString::fromStdString(offered))
+              .toStdString();
+      }),
       Session(std::make_unique<TUpdateSession>(std::move(appDir), std::move(scriptArgument))),
       Report(std::make_unique<TRunReport>(*Session, Session->GetAppDir() + '/' + constante::ReportFolder))
 {
@@ -62,16 +80,17 @@ TMainFich::~TMainFich()
 void TMainFich::BuildControls()
 {
     auto* client = new QWidget(this);
-    client->setFixedSize(ClientWidth, ClientHeight);
+    client->setMinimumSize(MinimumClientWidth, MinimumClientHeight);
     setCentralWidget(client);
 
     Start = new QPushButton(Text(constante::ButtonStart), client);
-    Start->setGeometry(180, 165, 169, 41);
-    ProgressBar1 = MakeProgressBar(client, 121, 9);
+    Start->setFixedSize(StartWidth, ButtonHeight);
+    ProgressBar1 = MakeProgressBar(client, 9);
     Timer1 = &Session->GetTimer();
     MemoStatus = new QPlainTextEdit(client);
-    MemoStatus->setGeometry(22, 8, 484, 105);
     MemoStatus->setReadOnly(true);
+    // Read-only, but the operator can select lines and copy them (Ctrl+C) into a report.
+    MemoStatus->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     MemoStatus->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QPalette memoLook = MemoStatus->palette();
     memoLook.setColor(QPalette::Base, palette().color(QPalette::Window));
@@ -80,27 +99,45 @@ void TMainFich::BuildControls()
     memoFont.setPixelSize(StatusFontPixels);
     MemoStatus->setFont(memoFont);
     ReadId = new QPushButton(Text(constante::ButtonReadId), client);
-    ReadId->setGeometry(22, 165, 137, 41);
+    ReadId->setFixedSize(SideButtonWidth, ButtonHeight);
     ReadId->setVisible(false);
     Quit = new QPushButton(Text(constante::ButtonQuit), client);
-    Quit->setGeometry(369, 165, 137, 41);
+    Quit->setFixedSize(SideButtonWidth, ButtonHeight);
     Quit->setVisible(false);
-    ProgressBar2 = MakeProgressBar(client, 135, 8);
-    ProgressBar3 = MakeProgressBar(client, 147, 8);
+    ProgressBar2 = MakeProgressBar(client, 8);
+    ProgressBar3 = MakeProgressBar(client, 8);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(ReadId);
+    buttons->addStretch();
+    buttons->addWidget(Start);
+    buttons->addStretch();
+    buttons->addWidget(Quit);
+    auto* form = new QVBoxLayout(client);
+    form->setContentsMargins(SideMargin, TopMargin, SideMargin, BottomMargin);
+    form->setSpacing(BarGap);
+    form->addWidget(MemoStatus, 1);
+    form->addWidget(ProgressBar1);
+    form->addWidget(ProgressBar2);
+    form->addWidget(ProgressBar3);
+    form->addSpacing(BarGap);
+    form->addLayout(buttons);
 
     connect(Start, &QPushButton::clicked, this, [this] { StartClick(); });
     connect(ReadId, &QPushButton::clicked, this, [this] { ReadIdClick(); });
     connect(Quit, &QPushButton::clicked, this, [this] { QuitClick(); });
 
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
     setWindowIcon(ProgramIcon());
+    resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
 }
 
 void TMainFich::BuildMenus()
 {
     MainMenu1 = menuBar();
+    File1 = MainMenu1->addMenu(Text(constante::MenuFile));
+    OpenUpdateFolder = File1->addAction(Text(constante::MenuOpenUpdateFolder));
+    connect(OpenUpdateFolder, &QAction::triggered, this, [this] { OpenUpdateFolderClick(); });
+
     Port1 = MainMenu1->addMenu(Text(constante::MenuPort));
     PortGroup = new QActionGroup(this);
     std::vector<QAction*> comItems;
@@ -120,6 +157,8 @@ void TMainFich::BuildMenus()
     Com71 = comItems[6];
     Com81 = comItems[7];
     Com91 = comItems[8];
+    SerialDevice1 = Port1->addAction(Text(constante::MenuSerialDevice));
+    connect(SerialDevice1, &QAction::triggered, this, [this] { SerialDeviceClick(); });
     N1 = Port1->addSeparator();
     LAN1 = Port1->addAction(Text(constante::MenuLan));
     LAN1->setCheckable(true);
@@ -165,12 +204,19 @@ void TMainFich::FormCreate()
     MemoStatus->clear();
     AboutUpdater->setText(Latin1(FormatText(constante::AboutCaptionFormat, constante::ProgramTitle)));
     CompSel = new TCompSelDlg(this);
-    if (QFileInfo(QString::fromStdString(Session->GetAppDir() + '/' + constante::ReadIdScriptName)).isFile()) {
-        ReadId->setVisible(true);
-        Quit->setVisible(true);
-    }
+    SerialDeviceDlg = new TSerialDeviceDialog(this);
+    ShowReadIdButtons();
+    ShowPortDevices();
     WireSession();
     MAuto->setChecked(true);
+}
+
+void TMainFich::ShowReadIdButtons()
+{
+    const bool readIdScript =
+        QFileInfo(QString::fromStdString(Session->GetAppDir() + '/' + constante::ReadIdScriptName)).isFile();
+    ReadId->setVisible(readIdScript);
+    Quit->setVisible(readIdScript);
 }
 
 void TMainFich::WireSession()
@@ -215,6 +261,7 @@ void TMainFich::CheckPortItem(QAction* item)
 void TMainFich::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    PlaceShown = true;
     FormActivate();
 }
 
@@ -226,6 +273,7 @@ void TMainFich::FormActivate()
         return;
     SettingsLoaded = true;
     LoadSettings();
+    RestoreWindowPlace(Settings.List().Value(constante::KeyWindow));
 }
 
 void TMainFich::paintEvent(QPaintEvent* event)
@@ -374,6 +422,7 @@ void TMainFich::RestoreButtons()
 
 void TMainFich::EnableMenus(bool enabled)
 {
+    File1->menuAction()->setEnabled(enabled);
     Port1->menuAction()->setEnabled(enabled);
     Program1->menuAction()->setEnabled(enabled);
 }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "MessageBoxHook.h"
+#include "SerialDeviceList.h"
 #include "SettingsFile.h"
 #include "RunReport.h"
 #include "UpdateSession.h"
@@ -36,12 +37,15 @@ class QTimer;
 class TAboutBox;
 class TCompSelDlg;
 class TIPConfigDlg;
+class TSerialDeviceDialog;
 
 class TMainFich : public QMainWindow {
 public:
     // Shows a dialog modally and returns its result; replaceable so that nothing
     // blocks in tests.
     using TDialogHook = std::function<int(QDialog& dialog)>;
+    // Asks for a folder, starting at offered; empty when the operator cancels.
+    using TFolderHook = std::function<std::string(const std::string& offered)>;
 
     // appDir: the program's folder without a trailing delimiter. scriptArgument:
     // the main script named on the command line, or empty.
@@ -80,6 +84,9 @@ public:
     QAction* LAN1;
     // Mode menu: the update is checked before a run touches the card.
     QAction* MCheckUpdate;
+    QAction* SerialDevice1;
+    QMenu* File1;
+    QAction* OpenUpdateFolder;
 
     TUpdateSession& GetSession() { return *Session; }
     TRunReport& GetReport() { return *Report; }
@@ -101,6 +108,10 @@ public:
     // Com11Click to Com91Click: port is 1 to 9.
     void ComClick(int port);
     void LAN1Click();
+    // Assigns a device present to the selected COM port, for the next START.
+    void SerialDeviceClick();
+    // Makes the chosen folder the program's folder, and offers it again next time.
+    void OpenUpdateFolderClick();
 
     // ---- Status list and caption.
     void ShowInfo(std::string_view text) { Session->ShowInfo(text); }
@@ -116,9 +127,16 @@ public:
     // through ShowDialog.
     TMessageBoxHook ShowBox;
     TDialogHook ShowDialog;
+    TFolderHook ChooseFolder;
+    // Where the Serial device dialog finds the devices present.
+    TSerialDeviceList SerialDevices;
 
     TCompSelDlg& GetCompSel() { return *CompSel; }
     const TSettingsFile& GetSettings() const { return Settings; }
+    TSerialDeviceDialog& GetSerialDeviceDialog() { return *SerialDeviceDlg; }
+    // The size and position kept in "Updater.prm": "x,y,width,height".
+    std::string WindowPlace() const;
+    void RestoreWindowPlace(const std::string& place);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -130,6 +148,11 @@ private:
     void BuildControls();
     void BuildMenus();
     void WireSession();
+    // A new session over the folder, whose settings the Port menu then shows; the old session goes.
+    void OpenSession(const std::string& appDir);
+    void ShowReadIdButtons();
+    // Each COM port item shows the device it opens.
+    void ShowPortDevices();
     std::vector<QAction*> PortItems() const;
     void CheckPortItem(QAction* item);
     // A run is on: closing the window would stop it.
@@ -150,6 +173,7 @@ private:
     // Leaves the report of every run in the folder "Updater.prm" names.
     std::unique_ptr<TRunReport> Report;
     TCompSelDlg* CompSel = nullptr;  // a child of the window
+    TSerialDeviceDialog* SerialDeviceDlg = nullptr;  // a child of the window
     TSettingsFile Settings;
 
     TAboutBox* AboutBox = nullptr;
@@ -160,5 +184,6 @@ private:
     // click that ends in Cancel finds the selection to give back.
     QAction* PortItemUnchecked = nullptr;
     bool SettingsLoaded = false;
+    bool PlaceShown = false;
     bool Closed = false;
 };

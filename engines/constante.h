@@ -56,6 +56,23 @@ inline constexpr char CheckMoreProblems[] = "... and %s more";
 // A failure that escaped a sequencer step without a text of its own.
 inline constexpr char UnexpectedFailure[] = "Unexpected failure";
 
+// Why a link failed and what to do, shown before the run ends or goes on.
+// A serial device that could not be opened: the system's message, " : ", then one of these.
+inline constexpr char SerialOpenReasonSeparator[] = " : ";
+inline constexpr char SerialDeniedFormat[] =
+    "the user may not open %s; the user must be in its group %s (sudo usermod -aG %s $USER, then log in again)";
+inline constexpr char SerialInUseFormat[] = "%s is in use by another program; close that program or choose another port";
+inline constexpr char SerialMissingFormat[] = "%s is not there; plug the adapter in or choose the device (Port menu, Serial device...)";
+// The group named when the device's own group cannot be found.
+inline constexpr char SerialUsualGroup[] = "dialout";
+// The probe ran out: which link was probed, and how.
+inline constexpr char NoAnswerSerialFormat[] = "No answer on %s at %s baud";
+inline constexpr char NoAnswerLanFormat[] = "No answer from %s over %s";
+inline constexpr char NoTcpConnectionFormat[] = "No TCP connection to %s: it was never accepted (%s)";
+inline constexpr char NoTcpConnectionPending[] = "no reply yet";
+// The card has sent nothing for a while during a run; the operator decides.
+inline constexpr char CardSilentFormat[] = "No reply from the card for %s s: check the link, or press STOP";
+
 // The card probe of a run: each query gives the card this long (nominal timer
 // milliseconds) and is repeated this many times at most.
 inline constexpr std::uint32_t ProbeCountdownMs = 500;
@@ -127,6 +144,28 @@ inline constexpr char SettingsKeptUnread[] = "it could not be read and is left a
 // The folder of the run reports; a relative value is relative to the program's folder.
 inline constexpr char KeyReportDir[] = "REPORT_DIR";
 
+// The serial devices present, in the Port menu's dialog and "--list-ports"; a
+// COM port item shows the device it opens.
+inline constexpr char MenuSerialDevice[] = "&Serial device...";
+inline constexpr char SerialDeviceCaptionFormat[] = "Serial device for %s";
+inline constexpr char NoSerialDevice[] = "No serial device found";
+inline constexpr char NoComPort[] = "-";
+inline constexpr char ColumnPort[] = "Port";
+inline constexpr char ColumnDevice[] = "Device";
+inline constexpr char ColumnDescription[] = "Description";
+inline constexpr char ColumnManufacturer[] = "Manufacturer";
+inline constexpr char ColumnSerialNumber[] = "Serial number";
+// The window's size and position, "x,y,width,height".
+inline constexpr char KeyWindow[] = "WINDOW";
+// The update folder last opened in the window, kept per user.
+inline constexpr char KeyUpdateFolder[] = "UPDATE_FOLDER";
+// Where "Updater.prm" is kept when the program's folder cannot hold it, below
+// $XDG_CONFIG_HOME (or ~/.config).
+inline constexpr char UserSettingsFolder[] = "corvane-pelto-updater";
+inline constexpr char MenuFile[] = "&File";
+inline constexpr char MenuOpenUpdateFolder[] = "&Open update folder...";
+inline constexpr char OpenUpdateFolderCaption[] = "Open update folder";
+
 // ---- Dialogs ------------------------------------------------------------------------
 inline constexpr char CompSelCaption[] = "Component Selection";
 inline constexpr char CompSelMotherboardTab[] = "Motherboard";
@@ -164,22 +203,24 @@ inline constexpr OptionCodeRow OptionCodeTable[] = {{0xAAAA, 0x0000}};
 inline constexpr char UpdaterUsage[] =
     "usage: corvane-updater [--app-dir DIR] [--batch [--read-id] [--manual LIST] [--timeout SECONDS] [--no-check]\n"
     "                       [--report-dir DIR] [--port PORT]...] [SCRIPT]\n"
+    "       corvane-updater [--app-dir DIR] --list-ports\n"
     "  SCRIPT             the main script (default: script.ini in the program's folder)\n"
     "  --app-dir DIR      the folder used as the program's folder (scripts, MB/, EXT/, Updater.prm)\n"
     "  --batch            run the update without a window, messages on stdout\n"
     "  --read-id          run readid.ini instead of the main script (batch)\n"
     "  --manual LIST      Manual mode with exactly these components: MB,MCU,PROM1 (batch)\n"
-    "  --timeout SECONDS  stop when the card has sent nothing for that long (batch)\n"
+    "  --timeout SECONDS  stop when the card has sent nothing for that long (batch; default 60, 0: no limit)\n"
     "  --no-check         do not check the update before the link opens (batch)\n"
     "  --port PORT        the card's link for this run, Updater.prm untouched (batch): COM1 to COM9,\n"
     "                     a device path, tcp://HOST:PORT or udp://HOST:PORT[?local=N]; several\n"
     "                     --port options update several cards at once\n"
     "  --report-dir DIR   the folder of the run reports (default: reports in the program's folder) (batch)\n"
+    "  --list-ports       list the serial devices present and the COM port each one is\n"
     "  --help             this text\n";
 inline constexpr char UsageUnknownOption[] = "unknown option: %s";
 inline constexpr char UsageMissingValue[] = "missing value after %s";
 inline constexpr char UsageBadManual[] = "--manual takes a list of MB, MCU, PROM1: %s";
-inline constexpr char UsageBadTimeout[] = "--timeout takes a whole number of seconds above 0: %s";
+inline constexpr char UsageBadTimeout[] = "--timeout takes a whole number of seconds (0: no limit): %s";
 inline constexpr char UsageBatchOnly[] = "%s works in batch mode only";
 inline constexpr char UsageTwoScripts[] = "more than one script: %s";
 inline constexpr char UsageErrorFormat[] = "corvane-updater: %s\n";

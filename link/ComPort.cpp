@@ -1,5 +1,6 @@
 #include "ComPort.h"
 
+#include "SerialOpenFailure.h"
 #include "textutil.h"
 
 namespace {
@@ -45,8 +46,14 @@ void TComPort::Open()
     if (Opened)
         return;
     Serial->setPortName(QString::fromLocal8Bit(Port.data(), static_cast<qsizetype>(Port.size())));
-    if (!Serial->open(QIODevice::ReadWrite))
-        throw EComError(CannotOpenText + Port + "\r" + Serial->errorString().toLocal8Bit().toStdString());
+    OpenFailure.clear();
+    if (!Serial->open(QIODevice::ReadWrite)) {
+        const std::string systemMessage = Serial->errorString().toLocal8Bit().toStdString();
+        const TSerialOpenProblem problem = ClassifySerialOpenFailure(Port, Serial->error());
+        OpenFailure = SerialOpenFailureText(Port, problem, systemMessage,
+                                            problem == TSerialOpenProblem::Denied ? DeviceGroup(Port) : std::string());
+        throw EComError(CannotOpenText + Port + "\r" + systemMessage);
+    }
     ApplyLineSettings();
     // A device that has no modem lines (a pseudo-terminal) refuses these; that is harmless.
     Serial->setDataTerminalReady(false);

@@ -6,7 +6,10 @@
 
 TTcpClient::TTcpClient()
 {
-    QObject::connect(&Socket, &QTcpSocket::connected, &Socket, [this] { Raise(OnConnect); });
+    QObject::connect(&Socket, &QTcpSocket::connected, &Socket, [this] {
+        Failure.clear();
+        Raise(OnConnect);
+    });
     QObject::connect(&Socket, &QTcpSocket::readyRead, &Socket, [this] { Raise(OnRead); });
     QObject::connect(&Socket, &QTcpSocket::errorOccurred, &Socket,
                      [this](QAbstractSocket::SocketError error) { Failed(error); });
@@ -54,6 +57,7 @@ void TTcpClient::Failed(QAbstractSocket::SocketError error)
 {
     if (error == QAbstractSocket::RemoteHostClosedError)
         return;
+    Failure = Socket.errorString().toLocal8Bit().toStdString();
     QMetaObject::invokeMethod(
         &Socket,
         [this, attempt = Attempt] {

@@ -39,6 +39,8 @@ public:
     bool IsConnected() const;
     // Neither connected nor connecting.
     bool IsIdle() const;
+    // The system's message for the last failed attempt; empty once connected.
+    const std::string& LastFailure() const { return Failure; }
 
     // Written to the system at once; what it does not take yet is kept and sent
     // as the connection allows.
@@ -58,5 +60,6 @@ private:
     std::int32_t Port = 0;
     // Tells a failure of the current attempt from one of an attempt already closed.
     std::uint32_t Attempt = 0;
+    std::string Failure;
     QTcpSocket Socket;
 };

@@ -28,13 +28,17 @@ void TUpdateSession::Timer1Timer()
     const auto interval = static_cast<std::uint32_t>(Timer1.interval());
     Countdown = interval >= Countdown ? 0 : Countdown - interval;
     GuardedStep();
-    if (!Closed)
-        Timer1.start();
+    if (Closed)
+        return;
+    WatchCardSilence();
+    Timer1.start();
 }
 
 void TUpdateSession::DriverRecString(TComDriver&, std::int32_t)
 {
     Timer1.stop();
+    CardSilence.restart();
+    CardSilenceShown = false;
     const std::string arrived = Driver->ReadRaw();
     BytesCarried += arrived.size();
     ReceivedText += arrived;
@@ -114,6 +118,21 @@ bool TUpdateSession::StepsWithoutCard(TSeqState state)
     default:
         return false;
     }
+}
+
+// A silent card may be a wrong link, a card switched off or one busy for a
+// long time: the run goes on and the operator, told once, decides.
+void TUpdateSession::WatchCardSilence()
+{
+    if (!WaitsOnCard() || !CardSilence.isValid()) {
+        CardSilence.restart();
+        CardSilenceShown = false;
+        return;
+    }
+    if (CardSilenceShown || CardSilence.elapsed() < static_cast<qint64>(CardSilenceIntervalMs))
+        return;
+    CardSilenceShown = true;
+    ShowInfo(FormatText(constante::CardSilentFormat, std::to_string(CardSilenceIntervalMs / 1000)));
 }
 
 bool TUpdateSession::WaitsOnCard() const
@@ -234,8 +253,20 @@ bool TUpdateSession::CheckedUpdate()
 void TUpdateSession::OpenLink()
 {
     Driver->SetConType(Link.IsLan() ? Link.ConType : CON_RS232);
-    if (!Driver->LastOpenSucceeded())
-        ShowError(Link.IsLan() ? std::string(constante::ErrorOpeningLan) : SerialOpenError());
+    if (Driver->LastOpenSucceeded())
+        return;
+    if (Link.IsLan())
+        ShowError(constante::ErrorOpeningLan);
+    else
+        ShowSerialOpenFailure();
+}
+
+void TUpdateSession::ShowSerialOpenFailure()
+{
+    const std::string& reason = Driver->GetComPort().LastOpenFailure();
+    if (!reason.empty())
+        ShowInfo(reason);
+    ShowError(SerialOpenError());
 }
 
 // A device named on its own (--port /dev/ttyUSB0) is not named twice.
@@ -259,6 +290,7 @@ void TUpdateSession::StepQueryCard()
 void TUpdateSession::StepAwaitCardType()
 {
     if (Countdown == 0) {
+        ShowInfo(UnansweredLinkText());
         ShowInfo(constante::SwitchOnDevice);
         SeqState = TSeqState::StartSync;
         return;
@@ -276,6 +308,22 @@ void TUpdateSession::StepAwaitCardType()
     }
 }
 
+std::string TUpdateSession::UnansweredLinkText() const
+{
+    if (!Link.IsLan())
+        return FormatText(FormatText(constante::NoAnswerSerialFormat,
+                                     Link.ComPort + FormatText(constante::OpenedDeviceFormat, Driver->GetPort())),
+                          std::to_string(Driver->GetBaudRate()));
+    const std::string peer = Driver->GetIpRemoteAddress() + ':' + std::to_string(Driver->GetIpRemotePort());
+    if (Link.ConType == CON_TCP && !Driver->GetTcpClient().IsConnected()) {
+        const std::string& failure = Driver->GetTcpClient().LastFailure();
+        return FormatText(FormatText(constante::NoTcpConnectionFormat, peer),
+                          failure.empty() ? std::string(constante::NoTcpConnectionPending) : failure);
+    }
+    return FormatText(FormatText(constante::NoAnswerLanFormat, peer),
+                      Link.ConType == CON_TCP ? constante::ConTypeTcp : constante::ConTypeUdp);
+}
+
 void TUpdateSession::StepStartSync()
 {
     Driver->SetConMode(MODE_RAW);
@@ -284,7 +332,7 @@ void TUpdateSession::StepStartSync()
         Driver->SetBaudRate(constante::RawPhaseBaud);
         Driver->SetConType(CON_RS232);
         if (!Driver->LastOpenSucceeded()) {
-            ShowError(SerialOpenError());
+            ShowSerialOpenFailure();
             return;
         }
     }

@@ -61,6 +61,8 @@ public:
     static constexpr std::size_t ProblemsShown = 5;
     // The time left is estimated once the run has gone on this long.
     static constexpr std::int64_t EstimateAfterMs = 2000;
+    // A run that waits this long on a card that sends nothing says so, once per silence.
+    static constexpr std::uint32_t CardSilenceMs = 30000;
 
     // appDir: the program's folder without a trailing delimiter. scriptArgument:
     // the main script named on the command line, or empty for "script.ini".
@@ -82,6 +84,8 @@ public:
     void SetCheckUpdate(bool check) { CheckUpdate = check; }
     bool GetCheckUpdate() const { return CheckUpdate; }
     const std::string& GetAppDir() const { return AppDir; }
+    // How long the card may stay silent before the status list says so.
+    void SetCardSilenceInterval(std::uint32_t ms) { CardSilenceIntervalMs = ms; }
 
     // ---- Operations.
     // START: runs the main script. Only from idle; false otherwise.
@@ -213,6 +217,10 @@ private:
     std::vector<TGestionnaire*> Engines() const;
     std::int32_t RetriesAsked() const;
     std::string SerialOpenError() const;
+    void ShowSerialOpenFailure();
+    // Which link the probe asked the card on, and how, once it has run out.
+    std::string UnansweredLinkText() const;
+    void WatchCardSilence();
 
     // ---- Engine events (EngineEvents.cpp).
     void WireEngine(TGestionnaire& engine);
@@ -292,6 +300,9 @@ private:
     std::int32_t RetriesBeforeLine = 0;
     std::string LastStatusLine;
     QTimer Timer1;
+    QElapsedTimer CardSilence;
+    std::uint32_t CardSilenceIntervalMs = CardSilenceMs;
+    bool CardSilenceShown = false;
 
     TRunObserver* RunObserver = nullptr;
 

@@ -3,6 +3,7 @@
 #include "ChildProcess.h"
 #include "RunProcess.h"
 #include "TempDir.h"
+#include "textutil.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -12,9 +13,12 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -349,7 +353,10 @@ TEST(BatchMode, TimeoutStopsARunThatHearsNothing)
                                  "\nLOCAL_PORT=" + std::to_string(UnusedUdpPort()) + "\n");
     const ProcessResult result = RunUpdater(dir, {"--timeout", "1"});
     EXPECT_EQ(result.ExitCode, 1);
-    EXPECT_EQ(SplitLines(result.Out), (Lines{Prompt, "Switch ON device while pushing the ENTER button"}));
+    ASSERT_EQ(SplitLines(result.Out).size(), 3u) << result.Out;
+    EXPECT_EQ(SplitLines(result.Out)[0], Prompt);
+    EXPECT_TRUE(StartsWith(SplitLines(result.Out)[1], "No answer from 127.0.0.1:")) << result.Out;
+    EXPECT_EQ(SplitLines(result.Out)[2], "Switch ON device while pushing the ENTER button");
     EXPECT_TRUE(Contains(result.Err, "No reply from the card for 1 s: the run was stopped\n")) << result.Err;
     EXPECT_TRUE(Contains(ReadFile(dir.Path() + "Updater.prm"), "CON_TYPE=UDP\n"));
 }
@@ -375,10 +382,64 @@ TEST(BatchMode, SignalsStopTheRunAndSaveTheSettings)
         ChildProcess updater;
         ASSERT_TRUE(updater.Start({CORVANE_UPDATER, "--batch", "--app-dir", dir.Path()}));
         EXPECT_EQ(updater.ReadLine(), Prompt);
+        EXPECT_EQ(updater.ReadLine(), "No TCP connection to 127.0.0.1:1: it was never accepted (Connection refused)");
         EXPECT_EQ(updater.ReadLine(), "Switch ON device while pushing the ENTER button");
         EXPECT_EQ(updater.Stop(signal), 128 + signal);
         EXPECT_TRUE(Contains(updater.Errors(), "Stopped by signal " + std::to_string(signal))) << updater.Errors();
         EXPECT_EQ(ReadFile(dir.Path() + "Updater.prm"),
                   "CON_TYPE=TCP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=1\nCOM_PORT=NA\nLOCAL_PORT=10500\n");
     }
+}
+
+// Installed where its user may not write, the updater keeps its settings per
+// user (starting from the folder's own file); a device the user may not open
+// names its group. The updater runs as "nobody" when the tests run as root,
+// whom permissions do not stop.
+TEST(BatchMode, ReadOnlyFolderKeepsSettingsPerUserAndADeniedDeviceNamesItsGroup)
+{
+    const passwd* nobody = ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr;
+    if (nobody == nullptr)
+        GTEST_SKIP() << "needs root and the user nobody";
+    int master = -1;
+    int slave = -1;
+    char name[128] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ASSERT_EQ(::fchmod(slave, 0600), 0);
+    const std::string device = name;
+    struct stat status {};
+    ASSERT_EQ(::stat(device.c_str(), &status), 0);
+    const group* owner = ::getgrgid(status.st_gid);
+    const std::string groupName = owner != nullptr ? owner->gr_name : std::to_string(status.st_gid);
+
+    TempDir dir;
+    const std::string settings = "CON_TYPE=RS232\nCOM_PORT=COM2\nCOM2=" + device + "\n";
+    const std::string appDir = dir.Path() + "app/";
+    dir.Write("app/script.ini", "FI\r\n");
+    dir.Write("app/Updater.prm", settings);
+    const std::string config = dir.Path() + "config";
+    ASSERT_TRUE(std::filesystem::create_directory(config));
+    ASSERT_EQ(::chown(config.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    for (const std::string& path : {dir.Path(), appDir, appDir + "script.ini", appDir + "Updater.prm"})
+        std::filesystem::permissions(path, std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
+                                     std::filesystem::perm_options::add);
+
+    const QByteArray configBefore = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config));
+    const ProcessResult result = RunProcess({CORVANE_UPDATER, "--batch", "--app-dir", appDir}, std::chrono::seconds(30), {},
+                                            static_cast<int>(nobody->pw_uid));
+    if (configBefore.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", configBefore);
+    ::close(master);
+    ::close(slave);
+
+    EXPECT_EQ(result.ExitCode, 1) << result.Err;
+    EXPECT_EQ(SplitLines(result.Out),
+              (Lines{Prompt, "Permission denied : the user may not open " + device + "; the user must be in its group " +
+                                 groupName + " (sudo usermod -aG " + groupName + " $USER, then log in again)",
+                     "Error while opening COM2 (" + device + ")"}));
+    EXPECT_EQ(ReadFile(appDir + "Updater.prm"), settings);
+    EXPECT_EQ(ReadFile(config + "/corvane-pelto-updater/Updater.prm"),
+              settings + "REMOTE_IP=192.168.0.10\nREMOTE_PORT=10500\nLOCAL_PORT=10500\n");
 }

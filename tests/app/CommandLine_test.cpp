@@ -37,6 +37,21 @@ TEST(CommandLine, ScriptAndOptionsInAnyOrder)
     ASSERT_TRUE(Parse({}, line, error));
     EXPECT_FALSE(line.Batch);
     EXPECT_FALSE(line.Manual.has_value());
+    EXPECT_FALSE(line.ListPorts);
+
+    ASSERT_TRUE(Parse({"--list-ports", "--app-dir", "/opt/u"}, line, error));
+    EXPECT_TRUE(line.ListPorts);
+}
+
+// A batch run stops on a silent card after a minute unless told otherwise; 0 waits for ever.
+TEST(CommandLine, BatchTimeoutDefaultsToAMinuteAndZeroMeansNoLimit)
+{
+    TUpdaterCommandLine line;
+    std::string error;
+    ASSERT_TRUE(Parse({"--batch"}, line, error));
+    EXPECT_EQ(line.TimeoutSeconds, 60);
+    ASSERT_TRUE(Parse({"--batch", "--timeout", "0"}, line, error));
+    EXPECT_EQ(line.TimeoutSeconds, 0);
 }
 
 TEST(CommandLine, WrongUseIsRefusedWithItsReason)
@@ -46,8 +61,9 @@ TEST(CommandLine, WrongUseIsRefusedWithItsReason)
         {{"--app-dir"}, "missing value after --app-dir"},
         {{"--batch", "--manual", "MB,CPU"}, "--manual takes a list of MB, MCU, PROM1: MB,CPU"},
         {{"--batch", "--manual", "MB,"}, "--manual takes a list of MB, MCU, PROM1: MB,"},
-        {{"--batch", "--timeout", "0"}, "--timeout takes a whole number of seconds above 0: 0"},
-        {{"--batch", "--timeout", "2s"}, "--timeout takes a whole number of seconds above 0: 2s"},
+        {{"--batch", "--timeout", "-1"}, "--timeout takes a whole number of seconds (0: no limit): -1"},
+        {{"--batch", "--timeout", "2s"}, "--timeout takes a whole number of seconds (0: no limit): 2s"},
+        {{"--timeout", "0"}, "--timeout works in batch mode only"},
         {{"--timeout", "3"}, "--timeout works in batch mode only"},
         {{"--read-id"}, "--read-id works in batch mode only"},
         {{"--report-dir", "r"}, "--report-dir works in batch mode only"},

@@ -1,6 +1,7 @@
 // Whole runs of one session against the simulated card, with no window.
 #include "SessionBench.h"
 
+#include <QTcpServer>
 #include <QUdpSocket>
 
 #include <gtest/gtest.h>
@@ -282,19 +283,27 @@ TEST(Session, PauseBeforeAPlayStillPlaysTheWholeFile)
     EXPECT_TRUE(HoldsBundle(run.Sim(), bundle));
 }
 
-TEST(Session, UnansweredProbeAsksForTheButtonAndSynchronisesAnyway)
+// The operator learns first which link was asked and how, then what to do.
+TEST(Session, UnansweredProbeNamesTheLinkAsksForTheButtonAndSynchronisesAnyway)
 {
     CardOptions options;
     options.StartInBootLoader = true;
-    RunBench run(Transport::Udp, options);
-    const UpdateBundle bundle = WriteUpdateBundle(run.Bench.Dir);
-    run.Open();
-    ASSERT_TRUE(run.Bench.Run());
-    const Lines lines = run.Bench.RunLines();
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.front(), "Switch ON device while pushing the ENTER button");
-    EXPECT_FALSE(run.Bench.HasLine("Synchronize..."));
-    EXPECT_TRUE(HoldsBundle(run.Sim(), bundle));
+    for (const Transport transport : {Transport::Udp, Transport::Pty}) {
+        SCOPED_TRACE(TransportName(transport));
+        RunBench run(transport, options);
+        const UpdateBundle bundle = WriteUpdateBundle(run.Bench.Dir);
+        run.Open();
+        ASSERT_TRUE(run.Bench.Run());
+        const Lines lines = run.Bench.RunLines();
+        ASSERT_GE(lines.size(), 2u);
+        const TLinkSettings& link = run.Bench.Link;
+        EXPECT_EQ(lines[0], transport == Transport::Udp
+                                ? "No answer from 127.0.0.1:" + std::to_string(link.RemotePort) + " over UDP"
+                                : "No answer on COM2 (" + link.SerialDevice + ") at 9600 baud");
+        EXPECT_EQ(lines[1], "Switch ON device while pushing the ENTER button");
+        EXPECT_FALSE(run.Bench.HasLine("Synchronize..."));
+        EXPECT_TRUE(HoldsBundle(run.Sim(), bundle));
+    }
 }
 
 TEST(Session, FailureEscapingAStepEndsTheRunInOrder)
@@ -363,6 +372,9 @@ TEST(Session, LinkThatCannotOpenEndsTheRun)
     serial.Open();
     ASSERT_TRUE(serial.Run());
     EXPECT_EQ(serial.Boxes, Lines{"Error while opening COM3 (/dev/corvane-missing)\r\n" + serial.Dir.Path() + "script.ini"});
+    EXPECT_EQ(serial.RunLines(), (Lines{"No such file or directory : /dev/corvane-missing is not there; plug the adapter in "
+                                         "or choose the device (Port menu, Serial device...)",
+                                         "Error while opening COM3 (/dev/corvane-missing)"}));
 
     QUdpSocket taken;
     ASSERT_TRUE(taken.bind(QHostAddress::AnyIPv4, 0));
@@ -378,21 +390,59 @@ TEST(Session, LinkThatCannotOpenEndsTheRun)
     EXPECT_EQ(lan.Boxes, Lines{"Error while opening LAN Device\r\n" + lan.Dir.Path() + "script.ini"});
 }
 
+// A refused connection is tried again and again, so it is no failure of the
+// run; the probe's end says the card never accepted it.
 TEST(Session, TcpConnectionStillBeingAttemptedIsNoFailure)
 {
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
+    const std::uint16_t refusing = closed.serverPort();
+    closed.close();
     SessionBench bench;
     bench.CheckUpdate = false;
     bench.Link.ConType = CON_TCP;
     bench.Link.RemoteAddress = "127.0.0.1";
-    bench.Link.RemotePort = 1;
+    bench.Link.RemotePort = refusing;
     bench.Dir.Write("script.ini", "FI\r\n");
     bench.Open();
     bench.Begin();
     ASSERT_TRUE(WaitUntil([&] { return bench.HasLine("Switch ON device while pushing the ENTER button"); }));
+    EXPECT_EQ(bench.RunLines().front(), "No TCP connection to 127.0.0.1:" + std::to_string(refusing) +
+                                            ": it was never accepted (Connection refused)");
     EXPECT_TRUE(bench.Boxes.empty());
     EXPECT_TRUE(bench.Session().WaitsOnCard());
     bench.Session().Stop();
     EXPECT_EQ(bench.Session().GetSeqState(), TSeqState::Idle);
+}
+
+// One line per silence, and the run goes on: the operator decides.
+TEST(Session, SilentCardIsPointedOutOnceAndTheRunGoesOn)
+{
+    QUdpSocket silentCard;
+    ASSERT_TRUE(silentCard.bind(QHostAddress::LocalHost, 0));
+    QUdpSocket local;
+    ASSERT_TRUE(local.bind(QHostAddress::LocalHost, 0));
+    const std::uint16_t localPort = local.localPort();
+    local.close();
+    SessionBench bench;
+    bench.Link.ConType = CON_UDP;
+    bench.Link.RemoteAddress = "127.0.0.1";
+    bench.Link.RemotePort = silentCard.localPort();
+    bench.Link.LocalPort = localPort;
+    bench.Dir.Write("script.ini", "FI\r\n");
+    bench.Open();
+    TUpdateSession& session = bench.Session();
+    session.SetCardSilenceInterval(1000);
+    bench.Begin();
+    const std::string silence = "No reply from the card for 1 s: check the link, or press STOP";
+    const auto count = [&] { return std::count(bench.StatusLines.begin(), bench.StatusLines.end(), silence); };
+    ASSERT_TRUE(WaitUntil([&] { return count() == 1; }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return bench.HasLine("Switch ON device while pushing the ENTER button"); }));
+    WaitUntil([] { return false; }, 1500);
+    EXPECT_EQ(count(), 1);
+    EXPECT_TRUE(session.WaitsOnCard());
+    EXPECT_TRUE(bench.RunEnds.empty());
+    session.Stop();
 }
 
 // After Close nothing steps any more: neither the timer nor the card's text.

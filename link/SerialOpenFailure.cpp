@@ -1,0 +1,59 @@
+#include "SerialOpenFailure.h"
+
+#include "constante.h"
+#include "textutil.h"
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+// QSerialPort looks up a bare name in /dev.
+std::string DevicePath(const std::string& device) { return device.find('/') == std::string::npos ? "/dev/" + device : device; }
+
+}  // namespace
+
+TSerialOpenProblem ClassifySerialOpenFailure(const std::string& device, QSerialPort::SerialPortError error)
+{
+    const std::string path = DevicePath(device);
+    struct stat status {};
+    if (error == QSerialPort::DeviceNotFoundError || (::stat(path.c_str(), &status) != 0 && errno == ENOENT))
+        return TSerialOpenProblem::Missing;
+    if (error != QSerialPort::PermissionError)
+        return TSerialOpenProblem::Other;
+    return ::access(path.c_str(), R_OK | W_OK) == 0 ? TSerialOpenProblem::InUse : TSerialOpenProblem::Denied;
+}
+
+std::string DeviceGroup(const std::string& device)
+{
+    struct stat status {};
+    if (::stat(DevicePath(device).c_str(), &status) != 0)
+        return {};
+    const group* owner = ::getgrgid(status.st_gid);
+    return owner != nullptr ? std::string(owner->gr_name) : std::to_string(status.st_gid);
+}
+
+std::string SerialOpenFailureText(const std::string& device, TSerialOpenProblem problem,
+                                  const std::string& systemMessage, const std::string& group)
+{
+    std::string advice;
+    switch (problem) {
+    case TSerialOpenProblem::Denied: {
+        const std::string name = group.empty() ? std::string(constante::SerialUsualGroup) : group;
+        advice = FormatText(FormatText(FormatText(constante::SerialDeniedFormat, device), name), name);
+        break;
+    }
+    case TSerialOpenProblem::InUse:
+        advice = FormatText(constante::SerialInUseFormat, device);
+        break;
+    case TSerialOpenProblem::Missing:
+        advice = FormatText(constante::SerialMissingFormat, device);
+        break;
+    case TSerialOpenProblem::Other:
+        return systemMessage;
+    }
+    return systemMessage.empty() ? advice : systemMessage + constante::SerialOpenReasonSeparator + advice;
+}
