@@ -137,7 +137,7 @@ void TBatchMode::AddCard(const TPortArgument& port)
     TCard& added = *card;
     TUpdateSession& session = *added.Session;
     added.Report = std::make_unique<TRunReport>(
-        session, Line.ReportDir.empty() ? AppDir + '/' + constante::ReportFolder : Line.ReportDir);
+        session, Line.ReportDir.empty() ? TSettingsFile::DefaultReportFolder(AppDir) : Line.ReportDir);
     session.OnStatusLine = [this, &added](const std::string& text) { PrintStatus(Tagged(added, text)); };
     session.OnBox = [this, &added](TBoxKind, const std::string& text) { PrintError(Tagged(added, text)); };
     session.OnRunEnd = [this, &added](TUpdateSession::TRunResult result, const std::string& message, const std::string&) {

@@ -169,7 +169,7 @@ void TMainFich::OpenSession(const std::string& appDir)
     // The report observes the session: it goes first, and comes back with the new one.
     Report.reset();
     Session = std::make_unique<TUpdateSession>(appDir);
-    Report = std::make_unique<TRunReport>(*Session, appDir + '/' + constante::ReportFolder);
+    Report = std::make_unique<TRunReport>(*Session, TSettingsFile::DefaultReportFolder(appDir));
     Timer1 = &Session->GetTimer();
     WireSession();
     ShowReadIdButtons();

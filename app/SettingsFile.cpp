@@ -113,7 +113,7 @@ std::string TSettingsFile::ReportFolder(const std::string& appDir) const
 {
     const std::string folder = Settings.Value(constante::KeyReportDir);
     if (folder.empty())
-        return appDir + '/' + constante::ReportFolder;
+        return DefaultReportFolder(appDir);
     return folder.front() == '/' ? folder : appDir + '/' + folder;
 }
 
@@ -135,6 +135,13 @@ std::string TSettingsFile::LoadPathFor(const std::string& appDir)
         QFileInfo::exists(QString::fromStdString(folderFile)))
         return folderFile;
     return path;
+}
+
+std::string TSettingsFile::DefaultReportFolder(const std::string& appDir)
+{
+    if (PathFor(appDir) == UserPath())
+        return QFileInfo(QString::fromStdString(UserPath())).absolutePath().toStdString() + '/' + constante::ReportFolder;
+    return appDir + '/' + constante::ReportFolder;
 }
 
 std::string TSettingsFile::UserPath()

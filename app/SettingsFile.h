@@ -45,8 +45,12 @@ public:
     TLinkSettings LinkFor(const TPortChoice& choice) const;
     const TSettingsList& List() const { return Settings; }
     // The folder of the run reports: the REPORT_DIR key, a relative value
-    // within appDir; without the key, "reports" in appDir.
+    // within appDir; without the key, DefaultReportFolder.
     std::string ReportFolder(const std::string& appDir) const;
+    // Where reports go when nothing names a folder: "reports" in the program's
+    // folder, or per user beside the per-user settings where the program may
+    // not write in its folder.
+    static std::string DefaultReportFolder(const std::string& appDir);
 
     // "COM1" to "COM9".
     static std::string ComPortName(int port);

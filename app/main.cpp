@@ -62,7 +62,7 @@ TMainFich::TMainFich(std::string appDir, std::string scriptArgument, QWidget* pa
               .toStdString();
       }),
       Session(std::make_unique<TUpdateSession>(std::move(appDir), std::move(scriptArgument))),
-      Report(std::make_unique<TRunReport>(*Session, Session->GetAppDir() + '/' + constante::ReportFolder))
+      Report(std::make_unique<TRunReport>(*Session, TSettingsFile::DefaultReportFolder(Session->GetAppDir())))
 {
     BuildControls();
     BuildMenus();

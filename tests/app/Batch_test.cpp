@@ -425,7 +425,7 @@ TEST(BatchMode, ReadOnlyFolderKeepsSettingsPerUserAndADeniedDeviceNamesItsGroup)
 
     const QByteArray configBefore = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config));
-    const ProcessResult result = RunProcess({CORVANE_UPDATER, "--batch", "--app-dir", appDir}, std::chrono::seconds(30), {},
+    const ProcessResult result = RunProcess({CORVANE_UPDATER, "--batch", "--no-check", "--app-dir", appDir}, std::chrono::seconds(30), {},
                                             static_cast<int>(nobody->pw_uid));
     if (configBefore.isNull())
         qunsetenv("XDG_CONFIG_HOME");

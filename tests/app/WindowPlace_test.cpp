@@ -126,7 +126,8 @@ TEST(UpdateFolder, ChosenFolderBecomesTheProgramsFolderAndIsOfferedNextTime)
     EXPECT_EQ(offered, (std::vector<std::string>{bench.Dir.Path().substr(0, bench.Dir.Path().size() - 1), folder}));
     EXPECT_EQ(&window.GetSession(), session);
 
-    // Not during a run.
+    // Not during a run (one that the check at START would not end at once).
+    window.MCheckUpdate->setChecked(false);
     window.StartClick();
     chosen = bench.Dir.Path();
     window.OpenUpdateFolder->trigger();

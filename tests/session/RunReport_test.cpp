@@ -192,6 +192,7 @@ TEST(RunReport, FailedRunNamesTheLineTheScriptAndTheMessage)
     EXPECT_TRUE(report[S("versions_written")].toArray().isEmpty());
 
     // A failure between lines is the run's, not the line's that went before it.
+    bench.Run.Bench.CheckUpdate = false;
     bench.Run.Bench.Dir.Write("script.ini", "prompt first\r\nC5\r\n");
     ASSERT_TRUE(bench.Run.Bench.Run());
     const QJsonObject between = bench.Last();

@@ -430,6 +430,7 @@ TEST(Session, SilentCardIsPointedOutOnceAndTheRunGoesOn)
     bench.Link.RemotePort = silentCard.localPort();
     bench.Link.LocalPort = localPort;
     bench.Dir.Write("script.ini", "FI\r\n");
+    bench.CheckUpdate = false;
     bench.Open();
     TUpdateSession& session = bench.Session();
     session.SetCardSilenceInterval(1000);
