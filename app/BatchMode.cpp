@@ -1,5 +1,6 @@
 #include "BatchMode.h"
 
+#include "Utils.h"
 #include "constante.h"
 #include "hex.h"
 #include "textutil.h"
@@ -50,12 +51,6 @@ std::string ProgressLineText(int overallPercent, int operationPercent, std::int6
     return text;
 }
 
-std::string TimeText(std::int64_t seconds)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60), static_cast<long long>(seconds % 60));
-    return text;
-}
 
 TBatchMode::TBatchMode(std::string appDir, const TUpdaterCommandLine& line, int signalFd)
     : AppDir(std::move(appDir)), Line(line), SignalFd(signalFd), ProgressOnTerminal(::isatty(STDERR_FILENO) == 1)

@@ -35,8 +35,6 @@ int BlockStopSignals();
 // The self-updating progress line of one card: the whole run, the current
 // operation and, when it is known (not negative), the time left.
 std::string ProgressLineText(int overallPercent, int operationPercent, std::int64_t secondsLeft = -1);
-// "0:41": minutes and seconds.
-std::string TimeText(std::int64_t seconds);
 
 class TBatchMode {
 public:

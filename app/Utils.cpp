@@ -5,6 +5,8 @@
 #include <QPixmap>
 #include <QStringDecoder>
 
+#include <cstdio>
+
 std::string GetAppDir() { return QCoreApplication::applicationDirPath().toStdString(); }
 
 QString OperatorText(const std::string& bytes)
@@ -12,6 +14,13 @@ QString OperatorText(const std::string& bytes)
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     return utf8.hasError() ? Latin1(bytes) : text;
+}
+
+std::string TimeText(std::int64_t seconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60), static_cast<long long>(seconds % 60));
+    return text;
 }
 
 QIcon ProgramIcon()

@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QString>
 
+#include <cstdint>
 #include <string>
 
 // The folder of the program file, without a trailing path delimiter.
@@ -19,3 +20,6 @@ inline std::string Bytes(const QString& text) { return text.toLatin1().toStdStri
 // valid UTF-8 (paths such as "Mise à jour"); Latin-1 otherwise, so that any byte
 // a card sends still shows as a character.
 QString OperatorText(const std::string& bytes);
+
+// "0:41": minutes and seconds.
+std::string TimeText(std::int64_t seconds);

@@ -14,7 +14,9 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -37,6 +39,8 @@ constexpr int StatusFontPixels = 13;
 constexpr int ButtonHeight = 41;
 constexpr int StartWidth = 169;
 constexpr int SideButtonWidth = 137;
+constexpr int BarLabelPixels = 11;
+constexpr int TimeLeftWidth = 70;
 
 QString Text(const char* text) { return QString::fromLatin1(text); }
 
@@ -48,6 +52,15 @@ QProgressBar* MakeProgressBar(QWidget* parent, int height)
     bar->setRange(0, 100);
     bar->setValue(0);
     return bar;
+}
+
+QLabel* MakeBarLabel(QWidget* parent, const char* text)
+{
+    auto* label = new QLabel(Text(text), parent);
+    QFont font = label->font();
+    font.setPixelSize(BarLabelPixels);
+    label->setFont(font);
+    return label;
 }
 
 }  // namespace
@@ -117,9 +130,24 @@ void TMainFich::BuildControls()
     form->setContentsMargins(SideMargin, TopMargin, SideMargin, BottomMargin);
     form->setSpacing(BarGap);
     form->addWidget(MemoStatus, 1);
-    form->addWidget(ProgressBar1);
-    form->addWidget(ProgressBar2);
-    form->addWidget(ProgressBar3);
+    OperationLabel = MakeBarLabel(client, constante::BarOperation);
+    ComponentLabel = MakeBarLabel(client, constante::BarComponent);
+    UpdateLabel = MakeBarLabel(client, constante::BarUpdate);
+    TimeLeft = MakeBarLabel(client, "");
+    TimeLeft->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    TimeLeft->setMinimumWidth(TimeLeftWidth);
+    auto* bars = new QGridLayout;
+    bars->setHorizontalSpacing(BarGap * 2);
+    bars->setVerticalSpacing(BarGap);
+    bars->addWidget(OperationLabel, 0, 0);
+    bars->addWidget(ProgressBar1, 0, 1);
+    bars->addWidget(ComponentLabel, 1, 0);
+    bars->addWidget(ProgressBar2, 1, 1);
+    bars->addWidget(UpdateLabel, 2, 0);
+    bars->addWidget(ProgressBar3, 2, 1);
+    bars->addWidget(TimeLeft, 0, 2, 3, 1);
+    bars->setColumnStretch(1, 1);
+    form->addLayout(bars);
     form->addSpacing(BarGap);
     form->addLayout(buttons);
 
@@ -390,10 +418,18 @@ void TMainFich::ShowBar(TUpdateSession::TRunBar bar, const TUpdateSession::TBarV
                                                                       : ProgressBar3;
     shown->setRange(0, std::max(value.Maximum, 1));
     shown->setValue(value.Maximum > 0 ? value.Value : 0);
+    ShowTimeLeft();
+}
+
+void TMainFich::ShowTimeLeft()
+{
+    const std::int64_t seconds = Session->SecondsLeft();
+    TimeLeft->setText(seconds < 0 ? QString() : Latin1(FormatText(constante::ProgressTimeLeft, TimeText(seconds))));
 }
 
 void TMainFich::ShowIdle()
 {
+    TimeLeft->clear();
     EnableMenus(true);
     Start->setText(Text(constante::CaptionStart));
     Quit->setEnabled(true);

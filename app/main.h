@@ -28,6 +28,7 @@
 class QAction;
 class QActionGroup;
 class QDialog;
+class QLabel;
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
@@ -84,6 +85,11 @@ public:
     QAction* LAN1;
     // Mode menu: the update is checked before a run touches the card.
     QAction* MCheckUpdate;
+    // Beside the bars: what each one counts, and the time the run still needs.
+    QLabel* OperationLabel;
+    QLabel* ComponentLabel;
+    QLabel* UpdateLabel;
+    QLabel* TimeLeft;
     QAction* SerialDevice1;
     QMenu* File1;
     QAction* OpenUpdateFolder;
@@ -164,6 +170,7 @@ private:
     // ---- What the session's events look like on screen.
     void AddStatusLine(const std::string& line);
     void ShowBar(TUpdateSession::TRunBar bar, const TUpdateSession::TBarValue& value);
+    void ShowTimeLeft();
     void ShowIdle();
     void ShowRunStart();
     void RestoreButtons();

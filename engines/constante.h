@@ -38,6 +38,10 @@ inline constexpr char MenuAbout[] = "&About";
 inline constexpr char MenuAboutUpdater[] = "&About Updater...";
 // Asked before a window that is running an update closes.
 inline constexpr char CloseStopsRun[] = "A run is in progress: closing stops it.";
+// What each progress bar counts.
+inline constexpr char BarOperation[] = "Operation";
+inline constexpr char BarComponent[] = "Component";
+inline constexpr char BarUpdate[] = "Update";
 
 // ---- Sequencer messages ---------------------------------------------------------------
 inline constexpr char IdlePrompt[] = "Click on button START to begin program operation";

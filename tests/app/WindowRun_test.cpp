@@ -6,7 +6,9 @@
 #include <QAction>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QLabel>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTimer>
 
@@ -208,4 +210,28 @@ TEST(WindowRun, FolderNamesWithAccentsShowAsWritten)
     EXPECT_EQ(bench.Boxes[0], script + " File not found !!!\r\n" + script);
     EXPECT_EQ(bench.StatusLines().back(), script + " File not found !!!");
     EXPECT_TRUE(bench.Window().MemoStatus->toPlainText().contains(QString::fromUtf8("Mise à jour")));
+}
+
+// The bars say what they count, and the time the run still needs shows beside
+// them while the run is on.
+TEST(WindowRun, BarsHaveLabelsAndTheTimeLeftShowsDuringARun)
+{
+    WindowRun run;
+    run.Open();
+    TMainFich& window = run.Window();
+    EXPECT_EQ(window.OperationLabel->text(), "Operation");
+    EXPECT_EQ(window.ComponentLabel->text(), "Component");
+    EXPECT_EQ(window.UpdateLabel->text(), "Update");
+    EXPECT_TRUE(window.TimeLeft->text().isEmpty());
+    SimulatedCard& card = run.Card.Card;
+    const std::function<void(const std::string&)> answer = card.OnOutput;
+    card.OnOutput = [answer](const std::string& bytes) { QTimer::singleShot(40, [answer, bytes] { answer(bytes); }); };
+    QStringList shown;
+    QTimer sample;
+    QObject::connect(&sample, &QTimer::timeout, [&] { shown.append(window.TimeLeft->text()); });
+    sample.start(200);
+    ASSERT_TRUE(run.Bench.Run(false, 60000));
+    EXPECT_TRUE(shown.filter(QRegularExpression(QStringLiteral("^\\d+:\\d\\d left$"))).size() > 0) << shown.join('|').toStdString();
+    window.Timer1Timer();
+    EXPECT_TRUE(window.TimeLeft->text().isEmpty());
 }
