@@ -373,6 +373,19 @@ TEST(BatchMode, ProgressLineOnlyOnATerminal)
     EXPECT_TRUE(Contains(screen, "\r\x1B[KNo reply from the card")) << screen;
 }
 
+// With several cards the progress line shows each one, by its port.
+TEST(BatchMode, ProgressLineOfSeveralCardsShowsEachOne)
+{
+    TempDir dir;
+    WriteUpdateBundle(dir);
+    const std::string first = "udp://127.0.0.1:" + std::to_string(UnusedUdpPort()) + "?local=" + std::to_string(UnusedUdpPort());
+    const std::string second = "udp://127.0.0.1:" + std::to_string(UnusedUdpPort()) + "?local=" + std::to_string(UnusedUdpPort());
+    const std::string screen = RunOnTerminal(
+        {CORVANE_UPDATER, "--batch", "--app-dir", dir.Path(), "--timeout", "1", "--port", first, "--port", second});
+    EXPECT_TRUE(Contains(screen, "\r\x1B[K" + first + " 0%  " + second + " 0%")) << screen;
+    EXPECT_TRUE(Contains(screen, "[" + first + "] No reply from the card for 1 s: the run was stopped")) << screen;
+}
+
 TEST(BatchMode, SignalsStopTheRunAndSaveTheSettings)
 {
     for (const int signal : {SIGTERM, SIGINT}) {
