@@ -122,7 +122,11 @@ std::string TRunReport::PortText(const TLinkSettings& link)
     case CON_UDP:
         return (link.ConType == CON_TCP ? constante::ReportTcpScheme : constante::ReportUdpScheme) + link.RemoteAddress + ':' +
                std::to_string(link.RemotePort);
-    default: return link.ComPort + FormatText(constante::OpenedDeviceFormat, link.SerialDevice);
+    default:
+        // A device named on its own (--port /dev/ttyUSB0) is not named twice.
+        if (link.ComPort == link.SerialDevice)
+            return link.ComPort;
+        return link.ComPort + FormatText(constante::OpenedDeviceFormat, link.SerialDevice);
     }
 }
 

@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <map>
 
 #include <sstream>
 
@@ -244,6 +245,19 @@ TEST(BatchMode, SeveralPortsUpdateSeveralCardsAtOnce)
         EXPECT_EQ(state["mode"].toString(), "firmware");
     }
     EXPECT_NE(tcp.State()["mode"].toString(), "firmware");
+
+    // One report per card; the failed card's names its port and its message.
+    std::map<std::string, QJsonObject> reports;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path() + "reports"))
+        if (entry.path().extension() == ".json") {
+            const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(entry.path()))).object();
+            reports[report["port"].toString().toStdString()] = report;
+        }
+    ASSERT_EQ(reports.size(), 3u);
+    EXPECT_EQ(reports[tcpPort]["result"].toString(), "failed");
+    EXPECT_EQ(reports[tcpPort]["message"].toString(), "Error while erasing !!!");
+    EXPECT_EQ(reports[udpPort.substr(0, udpPort.find('?'))]["result"].toString(), "completed");
+    EXPECT_EQ(reports[ptyPort]["result"].toString(), "completed");
     // The links came from the command line: "Updater.prm" is left alone.
     EXPECT_FALSE(std::filesystem::exists(dir.Path() + "Updater.prm"));
 }
