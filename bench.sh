@@ -12,7 +12,7 @@ cd "$(dirname "$0")"
 ensure_packages "${CORVANE_BUILD_PACKAGES[@]}"
 # -O2 as the test build: at -O3 GCC 12 warns wrongly about string concatenation (-Werror).
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
-cmake --build build-bench --target corvane-updater corvane-cardsim corvane-bench
+cmake --build build-bench --target corvane-updater corvane-cardsim corvane-tool corvane-bench
 
 echo "== $(uptime)"
 build-bench/bin/corvane-bench --bin build-bench/bin --examples examples "$@"

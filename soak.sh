@@ -1,33 +1,61 @@
 #!/usr/bin/env bash
 # Fault-injection soak: full updates of the bundled example (examples/) by
 # corvane-updater --batch against corvane-cardsim with seeded random faults.
-#   ./soak.sh [RUNS [SEED]]      (default: 20 runs, seed 1)
-# Run n draws from seed SEED+n a transport (pseudo-terminal, UDP or TCP) and the
-# card's faults: retransmission requests, HEX lines, JTAG records, streams and
-# captured data damaged or cut short, acknowledgements dropped, a card that falls
-# silent, a TCP connection the card closes. Short commands carry no sum, so the
-# card never damages them. Two runs at a time, at low priority.
+#   ./soak.sh [RUNS [SEED]] [--cards N]   (default: 20 runs, seed 1, one card a run)
+# Card c of run n draws from seed SEED+(n-1)*N+c a transport (pseudo-terminal, UDP
+# or TCP) and its faults: retransmission requests, HEX lines, JTAG records,
+# streams and captured data damaged or cut short, acknowledgements dropped, a
+# card that falls silent, a TCP connection the card closes. Short commands carry
+# no sum, so the card never damages them. With --cards N one updater updates the N
+# cards of a run at once (--port each); one run at a time then, else two; all at
+# low priority.
 #
-# Every run must end within its bound: the updater stops a run after
-# SilenceSeconds without a reply, and is killed DeadlineSeconds after its start
-# (that run counts as hung). A run that exits 0 must leave the card holding
-# exactly the images (corvane-tool check); a run that exits 1 must have printed
-# why. The counts go to stdout; the runs that went wrong are kept in build-soak/.
-# Exit code 1 when a run hung, crashed, failed silently or completed but wrong.
+# Every run must end within its bound: the updater stops a card after
+# SilenceSeconds without a reply, and is killed DeadlineSeconds (and
+# CardSeconds for each card beyond the first) after its start (its cards count
+# as hung). Each card's verdict is the updater's: its exit code with one card,
+# its summary row with several. A card that completed must hold exactly the
+# images (corvane-tool check); one that failed must have been given a reason.
+# The counts go to stdout; the runs that went wrong are kept in build-soak/.
+# Exit code 1 when a card hung, crashed, failed silently, completed but wrong,
+# or the exit code and the summary disagree.
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
 
-runs=${1:-20}
-base_seed=${2:-1}
-if ! [[ $runs =~ ^[1-9][0-9]*$ && $base_seed =~ ^[0-9]+$ ]]; then
-    echo "usage: $0 [RUNS [SEED]]" >&2
+usage() {
+    echo "usage: $0 [RUNS [SEED]] [--cards N]" >&2
     exit 2
+}
+
+cards=1
+positional=()
+while [ $# -gt 0 ]; do
+    case $1 in
+        --cards)
+            [ $# -ge 2 ] || usage
+            cards=$2
+            shift 2
+            ;;
+        *)
+            positional+=("$1")
+            shift
+            ;;
+    esac
+done
+[ ${#positional[@]} -le 2 ] || usage
+runs=${positional[0]:-20}
+base_seed=${positional[1]:-1}
+if ! [[ $runs =~ ^[1-9][0-9]*$ && $base_seed =~ ^[0-9]+$ && $cards =~ ^[1-9][0-9]?$ ]]; then
+    usage
 fi
 
 SilenceSeconds=5
 DeadlineSeconds=120
+CardSeconds=10
 Parallel=2
+[ "$cards" -gt 1 ] && Parallel=1
+deadline=$((DeadlineSeconds + (cards - 1) * CardSeconds))
 
 ensure_packages "${CORVANE_BUILD_PACKAGES[@]}"
 cmake -S . -B build -G Ninja > /dev/null
@@ -42,8 +70,8 @@ if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
 fi
 bin=$PWD/build/bin
 
-# The run's own random numbers: a 64-bit mix of a counter started at its seed
-# (bash's RANDOM gives runs with neighbouring seeds much the same draws).
+# The card's own random numbers: a 64-bit mix of a counter started at its seed
+# (bash's RANDOM gives neighbouring seeds much the same draws).
 draw() {
     state=$((state + 0x9E3779B97F4A7C15))
     local z=$state
@@ -59,13 +87,10 @@ pick() {
     picked=${words[drawn % ${#words[@]}]}
 }
 
-# Writes the run's outcome (one word) and its description to its folder.
-one_run() {
-    local n=$1 dir=$soak/run-$1 state=$((base_seed + n)) drawn
-    mkdir -p "$dir"
-    cp -r examples "$dir/app"
-
-    local transport picked faults=(--seed "$((base_seed + n))")
+# The transport and faults of the card with that seed, into transport and faults.
+draw_card() {
+    local seed=$1 state=$1 drawn picked
+    faults=(--seed "$seed")
     pick pty udp tcp
     transport=$picked
     pick 0 0 0.002 0.01 0.03
@@ -88,63 +113,156 @@ one_run() {
         draw
         faults+=(--close-after "$((20 + drawn % 3000))")
     fi
-    echo "run $n: $transport ${faults[*]}" > "$dir/description"
-
-    local link=(--pty)
-    [ "$transport" = udp ] && link=(--udp 0)
-    [ "$transport" = tcp ] && link=(--tcp 0)
-    local card_out card_pid address
-    exec {card_out}< <(exec nice -n 10 "$bin/corvane-cardsim" "${link[@]}" --state "$dir/card.json" "${faults[@]}" \
-        2> "$dir/card.err")
-    card_pid=$!
-    if ! read -r -t 10 -u "$card_out" address || [ -z "$address" ]; then
-        echo "card-failed" > "$dir/outcome"
-        kill -KILL "$card_pid" 2> /dev/null || true
-        return
-    fi
-    case $transport in
-        pty) printf 'CON_TYPE=RS232\nCOM_PORT=COM1\nCOM1=%s\n' "$address" ;;
-        udp) printf 'CON_TYPE=UDP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=%s\nLOCAL_PORT=0\n' "$address" ;;
-        tcp) printf 'CON_TYPE=TCP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=%s\n' "$address" ;;
-    esac > "$dir/app/Updater.prm"
-
-    local status=0 start=$SECONDS
-    timeout -k 5 "$DeadlineSeconds" nice -n 10 "$bin/corvane-updater" --batch --app-dir "$dir/app" \
-        --timeout "$SilenceSeconds" > "$dir/updater.out" 2> "$dir/updater.err" || status=$?
-    echo "exit $status after $((SECONDS - start)) s" >> "$dir/description"
-
-    # SIGTERM makes the card write what it holds.
-    kill -TERM "$card_pid" 2> /dev/null || true
-    timeout 10 tail --pid="$card_pid" -f /dev/null || kill -KILL "$card_pid" 2> /dev/null || true
-    exec {card_out}<&-
-
-    local outcome
-    case $status in
-        0)
-            if "$bin/corvane-tool" check "$dir/card.json" "$dir/app" > "$dir/check.out" 2>&1; then
-                outcome=exact
-            else
-                outcome=wrong
-            fi
-            ;;
-        1)
-            # Qt's own remarks do not count as the run's message.
-            if grep -qv '^QStandardPaths:' "$dir/updater.err"; then
-                outcome=failed
-            else
-                outcome=silent
-            fi
-            ;;
-        124 | 137) outcome=hung ;;
-        *) outcome=crashed ;;
-    esac
-    echo "$outcome" > "$dir/outcome"
-    if [ "$outcome" = exact ] || [ "$outcome" = failed ]; then
-        rm -rf "$dir/app"
-    fi
 }
 
-echo "Soak: $runs runs from seed $base_seed, $Parallel at a time; silence bound ${SilenceSeconds} s, deadline ${DeadlineSeconds} s"
+# A UDP port for the updater's end of a card: the one the system gives a card
+# that stops at once. Port 0 (any free port) is taken by the run's first UDP card:
+# the updater does not take it for two.
+free_udp_port() {
+    local out pid
+    exec {out}< <(exec "$bin/corvane-cardsim" --udp 0 2> /dev/null)
+    pid=$!
+    read -r -t 10 -u "$out" free_port || free_port=
+    kill -KILL "$pid" 2> /dev/null || true
+    timeout 10 tail --pid="$pid" -f /dev/null || true
+    exec {out}<&-
+}
+
+# The updater's verdict on card c (completed, failed, stopped or none) and
+# whether it gave a reason, into verdict and reason.
+card_verdict() {
+    local dir=$1 status=$2 port=$3 row
+    if [ "$cards" -eq 1 ]; then
+        verdict=completed
+        [ "$status" -eq 1 ] && verdict=failed
+        # Qt's own remarks do not count as the run's message.
+        reason=no
+        grep -qv '^QStandardPaths:' "$dir/updater.err" && reason=yes
+        return 0
+    fi
+    # The summary row: port, device ID, result, duration ("1.5 s"), lines, retransmissions, message.
+    row=$(awk -v port="$port" 'heading && $1 == port { print; exit } /^PORT / { heading = 1 }' "$dir/updater.out")
+    verdict=$(awk '{ print $3 }' <<< "$row")
+    [ -n "$verdict" ] || verdict=none
+    reason=no
+    [ "$(awk '{ print NF }' <<< "$row")" -gt 7 ] 2> /dev/null && reason=yes
+    return 0
+}
+
+# Runs the cards of run n at once and writes each card's outcome (one word) and
+# description to its folder.
+one_run() {
+    local n=$1 dir=$soak/run-$1
+    mkdir -p "$dir"
+    cp -r examples "$dir/app"
+
+    local c card_dir transport faults address
+    local card_pids=() card_outs=() ports=() port_args=() udp_local=0 started=yes
+    for ((c = 1; c <= cards; c++)); do
+        card_dir=$dir/card-$c
+        mkdir -p "$card_dir"
+        draw_card "$((base_seed + (n - 1) * cards + c))"
+        echo "run $n card $c: $transport ${faults[*]}" > "$card_dir/description"
+        local link=(--pty) out
+        [ "$transport" = udp ] && link=(--udp 0)
+        [ "$transport" = tcp ] && link=(--tcp 0)
+        exec {out}< <(exec nice -n 10 "$bin/corvane-cardsim" "${link[@]}" --state "$card_dir/card.json" \
+            "${faults[@]}" 2> "$card_dir/card.err")
+        card_pids+=($!)
+        card_outs+=("$out")
+        if ! read -r -t 10 -u "$out" address || [ -z "$address" ]; then
+            started=no
+            break
+        fi
+        case $transport in
+            pty) ports+=("$address") ;;
+            tcp) ports+=("tcp://127.0.0.1:$address") ;;
+            udp)
+                local local_port=0
+                if [ "$udp_local" -gt 0 ]; then
+                    free_udp_port
+                    local_port=$free_port
+                fi
+                udp_local=$((udp_local + 1))
+                ports+=("udp://127.0.0.1:$address?local=$local_port")
+                ;;
+        esac
+        [ "$cards" -gt 1 ] && port_args+=(--port "${ports[-1]}")
+        [ "$cards" -eq 1 ] && case $transport in
+            pty) printf 'CON_TYPE=RS232\nCOM_PORT=COM1\nCOM1=%s\n' "$address" ;;
+            udp) printf 'CON_TYPE=UDP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=%s\nLOCAL_PORT=0\n' "$address" ;;
+            tcp) printf 'CON_TYPE=TCP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=%s\n' "$address" ;;
+        esac > "$dir/app/Updater.prm"
+    done
+
+    local status=0 start=$SECONDS
+    if [ "$started" = yes ]; then
+        timeout -k 5 "$deadline" nice -n 10 "$bin/corvane-updater" --batch --app-dir "$dir/app" \
+            --timeout "$SilenceSeconds" "${port_args[@]}" > "$dir/updater.out" 2> "$dir/updater.err" || status=$?
+        echo "exit $status after $((SECONDS - start)) s" > "$dir/description"
+    fi
+
+    # SIGTERM makes each card write what it holds.
+    local pid
+    for pid in "${card_pids[@]}"; do
+        kill -TERM "$pid" 2> /dev/null || true
+    done
+    for pid in "${card_pids[@]}"; do
+        timeout 10 tail --pid="$pid" -f /dev/null || kill -KILL "$pid" 2> /dev/null || true
+    done
+    for out in "${card_outs[@]}"; do
+        exec {out}<&-
+    done
+
+    local outcome verdict reason completed=0 failed=0 keep=no
+    for ((c = 1; c <= cards; c++)); do
+        card_dir=$dir/card-$c
+        outcome=
+        if [ "$started" = no ]; then
+            outcome=card-failed
+        else
+            case $status in
+                0 | 1)
+                    card_verdict "$dir" "$status" "${ports[c - 1]}"
+                    # The card's state whatever the verdict: a run can fail after its last write.
+                    local holds=no
+                    "$bin/corvane-tool" check "$card_dir/card.json" "$dir/app" > "$card_dir/check.out" 2>&1 && holds=yes
+                    case $verdict in
+                        completed)
+                            completed=$((completed + 1))
+                            outcome=wrong
+                            [ "$holds" = yes ] && outcome=exact
+                            ;;
+                        failed)
+                            failed=$((failed + 1))
+                            outcome=silent
+                            [ "$reason" = yes ] && outcome=failed
+                            [ "$holds" = yes ] && touch "$card_dir/holds"
+                            ;;
+                        *) outcome=disagrees ;;
+                    esac
+                    [ "$status" -eq 0 ] && [ "$verdict" != completed ] && outcome=disagrees
+                    ;;
+                124 | 137) outcome=hung ;;
+                *) outcome=crashed ;;
+            esac
+        fi
+        echo "$outcome" > "$card_dir/outcome"
+        [ "$outcome" = exact ] || [ "$outcome" = failed ] || keep=yes
+    done
+    # Exit code 1 with every card completed: a failure the summary does not show.
+    if [ "$status" -eq 1 ] && [ "$failed" -eq 0 ] && [ "$completed" -eq "$cards" ]; then
+        for ((c = 1; c <= cards; c++)); do
+            echo disagrees > "$dir/card-$c/outcome"
+        done
+        keep=yes
+    fi
+    [ "$keep" = yes ] || rm -rf "$dir/app"
+}
+
+total=$((runs * cards))
+echo "Soak: $runs runs of $cards card(s) from seed $base_seed, $Parallel at a time; silence bound" \
+    "${SilenceSeconds} s, deadline ${deadline} s"
 for ((n = 1; n <= runs; n++)); do
     one_run "$n" &
     while [ "$(jobs -rp | wc -l)" -ge "$Parallel" ]; do
@@ -153,22 +271,27 @@ for ((n = 1; n <= runs; n++)); do
 done
 wait
 
-# Runs whose outcome is the word; a run that left none counts as crashed.
-count() { cat "$soak"/run-*/outcome 2> /dev/null | grep -cx "$1" || true; }
+# Cards whose outcome is the word; a card that left none counts as crashed.
+count() { cat "$soak"/run-*/card-*/outcome 2> /dev/null | grep -cx "$1" || true; }
 exact=$(count exact)
 failed=$(count failed)
+held=$(find "$soak" -name holds | wc -l)
 hung=$(count hung)
 wrong=$(count wrong)
-crashed=$((runs - exact - failed - hung - wrong))
+disagrees=$(count disagrees)
+crashed=$((total - exact - failed - hung - wrong - disagrees))
 
-printf '%-28s %6d\n' "runs" "$runs" "completed exact" "$exact" "failed with a message" "$failed" \
-    "hung" "$hung" "crashed" "$crashed" "completed but wrong" "$wrong"
+printf '%-36s %6d\n' "runs" "$runs" "cards" "$total" "completed exact" "$exact" "failed with a message" "$failed" \
+    "  of which the card holds the update" "$held" "hung" "$hung" "crashed" "$crashed" \
+    "exit code unlike the summary" "$disagrees" "completed but wrong" "$wrong"
 for ((n = 1; n <= runs; n++)); do
-    dir=$soak/run-$n
-    outcome=$(cat "$dir/outcome" 2> /dev/null || echo "no outcome")
-    case $outcome in
-        exact | failed) ;;
-        *) echo "$outcome: $(head -1 "$dir/description") (kept in $dir)" ;;
-    esac
+    for ((c = 1; c <= cards; c++)); do
+        card_dir=$soak/run-$n/card-$c
+        outcome=$(cat "$card_dir/outcome" 2> /dev/null || echo "no outcome")
+        case $outcome in
+            exact | failed) ;;
+            *) echo "$outcome: $(head -1 "$card_dir/description" 2> /dev/null) (kept in $soak/run-$n)" ;;
+        esac
+    done
 done
-[ "$hung" -eq 0 ] && [ "$crashed" -eq 0 ] && [ "$wrong" -eq 0 ]
+[ "$hung" -eq 0 ] && [ "$crashed" -eq 0 ] && [ "$wrong" -eq 0 ] && [ "$disagrees" -eq 0 ]

@@ -1,7 +1,9 @@
+#include "BatchSummary.h"
 #include "CardProcess.h"
 #include "ChildProcess.h"
 #include "EffectFileWriter.h"
 #include "MeasuredProcess.h"
+#include "ParallelFigures.h"
 #include "RawClient.h"
 #include "RunProcess.h"
 #include "SimulatedCard.h"
@@ -256,6 +258,63 @@ TEST(BenchMeasuredProcess, OneThatDoesNotEndInTimeIsKilled)
     EXPECT_EQ(stopped.ExitCode(), 128 + SIGTERM);
 }
 
+// ---- Several cards at once -----------------------------------------------------------------
+
+// The rows as batch mode lays them out: columns as wide as their widest text,
+// two blanks apart; a duration and a message hold blanks of their own.
+TEST(BenchBatchSummary, ReadsEachColumnAtTheHeadingsPlace)
+{
+    const std::vector<std::string> lines = {
+        "[/dev/pts/3] Program operation completed",
+        "PORT ahead of the table is only a status line",
+        "PORT                         DEVICE ID  RESULT     DURATION  LINES SENT  RETRANSMISSIONS  MESSAGE",
+        "/dev/pts/3                   AAAA       completed  31.2 s    3519        0",
+        "udp://127.0.0.1:4000?local=0 -          failed     5.0 s     12          3                No reply from the card for 5 s: the run was stopped",
+    };
+    std::vector<BatchSummaryRow> rows;
+    ASSERT_TRUE(ParseBatchSummary(lines, rows));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].Port, "/dev/pts/3");
+    EXPECT_EQ(rows[0].Device, "AAAA");
+    EXPECT_EQ(rows[0].Result, "completed");
+    EXPECT_EQ(rows[0].Duration, "31.2 s");
+    EXPECT_EQ(rows[0].LinesSent, "3519");
+    EXPECT_EQ(rows[0].Retransmissions, "0");
+    EXPECT_EQ(rows[0].Message, "");
+    EXPECT_EQ(rows[1].Port, "udp://127.0.0.1:4000?local=0");
+    EXPECT_EQ(rows[1].Device, "-");
+    EXPECT_EQ(rows[1].Result, "failed");
+    EXPECT_EQ(rows[1].Retransmissions, "3");
+    EXPECT_EQ(rows[1].Message, "No reply from the card for 5 s: the run was stopped");
+
+    EXPECT_FALSE(ParseBatchSummary({"[COM1] Program operation completed", "PORT of call"}, rows));
+    EXPECT_TRUE(rows.empty());
+    ASSERT_TRUE(ParseBatchSummary({lines[2]}, rows));
+    EXPECT_TRUE(rows.empty());
+}
+
+TEST(BenchParallelFigures, CardCountsAndTheRatioToOneCard)
+{
+    std::vector<int> counts;
+    ASSERT_TRUE(ParseCardCounts("1,4,16", counts));
+    EXPECT_EQ(counts, (std::vector<int>{1, 4, 16}));
+    EXPECT_EQ(ParallelRunOrder(counts), (std::vector<int>{1, 4, 16, 1}));
+    ASSERT_TRUE(ParseCardCounts("8", counts));
+    EXPECT_EQ(ParallelRunOrder(counts), (std::vector<int>{1, 8, 1}));
+    for (const char* bad : {"", "0", "65", "1,,4", "4,", "-4", "+4", "4 ", "x", "100"})
+        EXPECT_FALSE(ParseCardCounts(bad, counts)) << bad;
+
+    // The reference is the mean of the one-card runs around the others.
+    const std::vector<ParallelRun> runs = {
+        {1, 30.0, 0.4, 29.5, 0}, {4, 31.0, 1.2, 29.5, 0}, {16, 33.6, 4.8, 29.5, 0}, {1, 32.0, 0.4, 29.5, 0}};
+    EXPECT_DOUBLE_EQ(OneCardWall(runs), 31.0);
+    EXPECT_DOUBLE_EQ(ParallelRatio(runs, 16), 33.6 / 31.0);
+    EXPECT_DOUBLE_EQ(ParallelRatio(runs, 4), 1.0);
+    EXPECT_DOUBLE_EQ(runs[2].CpuPerCard(), 0.3);
+    EXPECT_DOUBLE_EQ(ParallelRatio(runs, 8), 0.0);
+    EXPECT_DOUBLE_EQ(ParallelRatio({{16, 33.6, 4.8, 29.5, 0}}, 16), 0.0);
+}
+
 // ---- The card's report and the whole program ---------------------------------------------
 
 // The wire time of a paced run is worked out from what the card counted: bytes at
@@ -296,13 +355,15 @@ TEST(BenchProgram, PrintsTheTableAndTheRatiosLast)
                    std::chrono::seconds(90));
     ASSERT_EQ(run.ExitCode, 0) << run.Err;
     for (const char* part : {"1. Upload over TCP", "2. Pseudo-terminal with --baud-pacing: left out",
-                             "3. Effect-file play over TCP", "4. The updater's own cost", "effect file of 1.0 MB"})
+                             "3. Effect-file play over TCP", "4. The updater's own cost", "effect file of 1.0 MB",
+                             "5. Several cards at once: left out (--no-paced)"})
         EXPECT_NE(run.Out.find(part), std::string::npos) << part;
     const std::size_t last = run.Out.rfind("ratios: upload=");
     ASSERT_NE(last, std::string::npos);
     double upload = 0.0;
     double jtag = 0.0;
-    ASSERT_EQ(std::sscanf(run.Out.c_str() + last, "ratios: upload=%lf pty=- jtag=%lf\n", &upload, &jtag), 2);
+    ASSERT_EQ(std::sscanf(run.Out.c_str() + last, "ratios: upload=%lf pty=- jtag=%lf", &upload, &jtag), 2);
+    EXPECT_NE(run.Out.find(" parallel16=-\n", last), std::string::npos) << run.Out.substr(last);
     EXPECT_GT(upload, 0.0);
     EXPECT_GT(jtag, 0.0);
     EXPECT_EQ(run.Out.back(), '\n');
@@ -310,6 +371,7 @@ TEST(BenchProgram, PrintsTheTableAndTheRatiosLast)
 
     EXPECT_EQ(RunProcess({CORVANE_BENCH, "--bin", CORVANE_BIN_DIR}).ExitCode, 2);
     EXPECT_EQ(RunProcess({CORVANE_BENCH, "--repeat", "0", "--bin", "x", "--examples", "y"}).ExitCode, 2);
+    EXPECT_EQ(RunProcess({CORVANE_BENCH, "--parallel", "1,0", "--bin", "x", "--examples", "y"}).ExitCode, 2);
     const ProcessResult missing = RunProcess({CORVANE_BENCH, "--bin", CORVANE_BIN_DIR, "--examples", "/nonexistent"});
     EXPECT_EQ(missing.ExitCode, 1);
     EXPECT_NE(missing.Err.find("cannot read"), std::string::npos) << missing.Err;

@@ -1,8 +1,10 @@
 #include "Benchmarks.h"
 
+#include "BatchSummary.h"
 #include "CardProcess.h"
 #include "EffectFileWriter.h"
 #include "MeasuredProcess.h"
+#include "ParallelFigures.h"
 #include "RawClient.h"
 #include "TextLineReader.h"
 #include "constante.h"
@@ -21,6 +23,7 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -41,6 +44,8 @@ constexpr char BigScript[] = "playbig.ini";
 constexpr char BigFile[] = "playbig.svf";
 constexpr char CardProgram[] = "corvane-cardsim";
 constexpr char UpdaterProgram[] = "corvane-updater";
+constexpr char ToolProgram[] = "corvane-tool";
+constexpr char ExampleFolder[] = "example";
 constexpr char LocalHost[] = "127.0.0.1";
 constexpr char SerialPortUsed[] = "COM1";
 constexpr char SilenceLimitSeconds[] = "60";
@@ -200,6 +205,12 @@ private:
     bool MeasureOverTcp(TcpFigures& figures, std::string& error);
     bool MeasurePaced(PacedFigures& figures, std::string& error);
     bool MeasureCost(CostFigures& figures, std::string& error);
+    bool MeasureParallel(std::vector<ParallelRun>& runs, std::string& error);
+    bool ParallelOnce(int count, ParallelRun& run, std::string& error);
+    bool AllCompleted(const MeasuredProcess& updater, const std::vector<std::unique_ptr<CardProcess>>& cards,
+                      std::string& error) const;
+    bool CardHoldsUpdate(int index, std::string& error) const;
+    std::string CardStatePath(int index) const;
     bool UpdaterOnce(const Job& job, Via via, UpdaterRun& run, std::string& error);
     bool RawOnce(const Job& job, Via via, RawRun& run, std::string& error);
     bool Idle(double& cpuPercent, std::string& error);
@@ -209,6 +220,9 @@ private:
     void PrintPaced(std::ostream& out, const PacedFigures& paced) const;
     void PrintPlay(std::ostream& out, const TcpFigures& tcp) const;
     void PrintCost(std::ostream& out, const TcpFigures& tcp, const CostFigures& cost) const;
+    void PrintParallel(std::ostream& out, const std::vector<ParallelRun>& runs) const;
+    bool WithParallel() const { return Options.Paced && !Options.ParallelCards.empty(); }
+    int MostCards() const;
     std::string Program(const char* name) const { return (fs::path(Options.BinDir) / name).string(); }
     static std::vector<std::string> CardLinkOptions(Via via);
     static std::string SettingsFor(Via via, const std::string& address);
@@ -218,6 +232,7 @@ private:
     fs::path Work;
     fs::path UploadDir;
     fs::path PlayDir;
+    fs::path ExampleDir;
     std::vector<std::vector<std::string>> Banks;
     std::vector<std::string> Boot;
     std::vector<PlayRecord> PlayRecords;
@@ -231,11 +246,20 @@ bool BenchRun::Prepare(std::string& error)
     const fs::path examples = Options.ExamplesDir;
     UploadDir = Work / "upload";
     PlayDir = Work / "play";
+    ExampleDir = Work / ExampleFolder;
     std::error_code failure;
-    fs::create_directories(UploadDir / MotherboardFolder, failure);
-    fs::create_directories(PlayDir, failure);
     fs::create_directories(Work / "runtime", failure);
     ::chmod((Work / "runtime").c_str(), S_IRWXU);
+    // The cards at once run the whole example, as an operator would.
+    fs::copy(examples, ExampleDir, fs::copy_options::recursive, failure);
+    if (failure || !fs::exists(ExampleDir / MainScriptName)) {
+        error = "cannot read " + (examples / MainScriptName).string();
+        return false;
+    }
+    if (Options.ParallelOnly)
+        return true;
+    fs::create_directories(UploadDir / MotherboardFolder, failure);
+    fs::create_directories(PlayDir, failure);
 
     // The example's eight banks through a component script, as the example runs
     // them; a script named script.ini ends with the boot image, the option code and FI.
@@ -404,29 +428,45 @@ bool BenchRun::Run(std::ostream& out, std::string& error)
 {
     if (!Prepare(error))
         return false;
-    out << "Corvane Pelto Updater benchmark: medians of " << Options.Repeat << " runs, load average "
-        << LoadAverage() << " at start, " << std::thread::hardware_concurrency() << " processors.\n"
-        << "The updater (corvane-updater --batch) and the raw client (no engines, no window) take turns,\n"
-        << "each against a fresh corvane-cardsim. Window: from synchronised (\"Device ID\") to \"" << OperationCompleted
-        << "\".\n\n";
+    const std::string load = "load average " + LoadAverage() + " at start, " +
+                             std::to_string(std::thread::hardware_concurrency()) + " processors.\n";
+    if (Options.ParallelOnly)
+        out << "Corvane Pelto Updater benchmark, several cards at once only: " << load << '\n';
+    else
+        out << "Corvane Pelto Updater benchmark: medians of " << Options.Repeat << " runs, " << load
+            << "The updater (corvane-updater --batch) and the raw client (no engines, no window) take turns,\n"
+            << "each against a fresh corvane-cardsim. Window: from synchronised (\"Device ID\") to \""
+            << OperationCompleted << "\".\n\n";
     TcpFigures tcp;
     PacedFigures paced;
     CostFigures cost;
-    std::cerr << "corvane-bench: upload and play over TCP...\n";
-    if (!MeasureOverTcp(tcp, error))
+    std::vector<ParallelRun> parallel;
+    if (!Options.ParallelOnly) {
+        std::cerr << "corvane-bench: upload and play over TCP...\n";
+        if (!MeasureOverTcp(tcp, error))
+            return false;
+        std::cerr << (Options.Paced ? "corvane-bench: upload at the real baud rates...\n" : "");
+        if (Options.Paced && !MeasurePaced(paced, error))
+            return false;
+        std::cerr << "corvane-bench: big effect files, idle window...\n";
+        if (!MeasureCost(cost, error))
+            return false;
+    }
+    if (WithParallel() && !MeasureParallel(parallel, error))
         return false;
-    std::cerr << (Options.Paced ? "corvane-bench: upload at the real baud rates...\n" : "");
-    if (Options.Paced && !MeasurePaced(paced, error))
-        return false;
-    std::cerr << "corvane-bench: big effect files, idle window...\n";
-    if (!MeasureCost(cost, error))
-        return false;
-    PrintUpload(out, tcp);
-    PrintPaced(out, paced);
-    PrintPlay(out, tcp);
-    PrintCost(out, tcp, cost);
-    out << "ratios: upload=" << Fixed(tcp.UploadRatio(), 2) << " pty=" << (Options.Paced ? Fixed(paced.Ratio(), 3) : "-")
-        << " jtag=" << Fixed(tcp.PlayRatio(), 2) << '\n';
+    if (!Options.ParallelOnly) {
+        PrintUpload(out, tcp);
+        PrintPaced(out, paced);
+        PrintPlay(out, tcp);
+        PrintCost(out, tcp, cost);
+    }
+    PrintParallel(out, parallel);
+    const bool tcpRun = !Options.ParallelOnly;
+    const bool pacedRun = tcpRun && Options.Paced;
+    out << "ratios: upload=" << (tcpRun ? Fixed(tcp.UploadRatio(), 2) : "-")
+        << " pty=" << (pacedRun ? Fixed(paced.Ratio(), 3) : "-") << " jtag=" << (tcpRun ? Fixed(tcp.PlayRatio(), 2) : "-")
+        << " parallel" << MostCards() << '='
+        << (WithParallel() ? Fixed(ParallelRatio(parallel, MostCards()), 3) : "-") << '\n';
     return true;
 }
 
@@ -467,6 +507,113 @@ bool BenchRun::MeasureCost(CostFigures& figures, std::string& error)
     return UpdaterOnce(PlayJob(MegabyteScript), Via::Tcp, figures.Megabyte, error) &&
            (Options.BigFileBytes == 0 || UpdaterOnce(PlayJob(BigScript), Via::Tcp, figures.Big, error)) &&
            Idle(figures.IdlePercent, error);
+}
+
+bool BenchRun::MeasureParallel(std::vector<ParallelRun>& runs, std::string& error)
+{
+    for (const int cards : ParallelRunOrder(Options.ParallelCards)) {
+        std::cerr << "corvane-bench: " << cards << (cards == 1 ? " card" : " cards")
+                  << " at once at the real baud rates...\n";
+        ParallelRun run;
+        if (!ParallelOnce(cards, run, error))
+            return false;
+        runs.push_back(run);
+    }
+    return true;
+}
+
+// One updater process, one --port per card; a run counts only when every card
+// completed and holds exactly what the example writes.
+bool BenchRun::ParallelOnce(int count, ParallelRun& run, std::string& error)
+{
+    std::vector<std::unique_ptr<CardProcess>> cards;
+    std::vector<std::string> argv = {Program(UpdaterProgram), "--batch", "--app-dir", ExampleDir.string(), "--timeout",
+                                     SilenceLimitSeconds};
+    for (int index = 0; index < count; ++index) {
+        cards.push_back(std::make_unique<CardProcess>());
+        if (!cards.back()->Start(Program(CardProgram), CardLinkOptions(Via::PacedPty), CardStatePath(index), error))
+            return false;
+        argv.insert(argv.end(), {"--port", cards.back()->Address()});
+    }
+    MeasuredProcess updater;
+    const bool ended = updater.Start(argv, Environment()) && updater.Finish(RunLimit);
+    bool stopped = true;
+    std::string cardError;
+    for (const std::unique_ptr<CardProcess>& card : cards) {
+        CardReport report;
+        stopped = card->Stop(report, cardError) && stopped;
+        run.WireSeconds = std::max(run.WireSeconds, report.WireSeconds());
+    }
+    const std::string what = std::to_string(count) + " cards at once: ";
+    if (!ended || updater.ExitCode() != 0) {
+        error = what + "corvane-updater failed (exit code " + std::to_string(updater.ExitCode()) + "): " + updater.Errors();
+        return false;
+    }
+    if (!stopped) {
+        error = what + cardError;
+        return false;
+    }
+    if (count > 1 && !AllCompleted(updater, cards, error)) {
+        error = what + error;
+        return false;
+    }
+    for (int index = 0; index < count; ++index)
+        if (!CardHoldsUpdate(index, error)) {
+            error = what + error;
+            return false;
+        }
+    run.Cards = count;
+    run.Wall = SecondsBetween(updater.Started(), updater.Ended());
+    run.Cpu = updater.CpuSeconds();
+    run.PeakMemory = updater.PeakMemory();
+    return true;
+}
+
+bool BenchRun::AllCompleted(const MeasuredProcess& updater, const std::vector<std::unique_ptr<CardProcess>>& cards,
+                            std::string& error) const
+{
+    std::vector<std::string> lines;
+    for (const MeasuredProcess::Line& line : updater.Lines())
+        lines.push_back(line.Text);
+    std::vector<BatchSummaryRow> rows;
+    if (!ParseBatchSummary(lines, rows) || rows.size() != cards.size()) {
+        error = "the updater printed no summary of " + std::to_string(cards.size()) + " rows";
+        return false;
+    }
+    for (std::size_t index = 0; index < rows.size(); ++index)
+        if (rows[index].Port != cards[index]->Address() || rows[index].Result != SummaryCompleted) {
+            error = "the summary's row " + std::to_string(index + 1) + " reads " + rows[index].Port + ' ' +
+                    rows[index].Result + " for " + cards[index]->Address();
+            return false;
+        }
+    return true;
+}
+
+bool BenchRun::CardHoldsUpdate(int index, std::string& error) const
+{
+    MeasuredProcess check;
+    const bool ended = check.Start({Program(ToolProgram), "check", CardStatePath(index), ExampleDir.string()}) &&
+                       check.Finish(StopLimit);
+    if (ended && check.ExitCode() == 0)
+        return true;
+    error = "card " + std::to_string(index + 1) + " does not hold the update (corvane-tool check):";
+    for (const MeasuredProcess::Line& line : check.Lines())
+        if (line.Text.find("MISMATCH") != std::string::npos)
+            error += "\n  " + line.Text;
+    error += check.Errors();
+    return false;
+}
+
+std::string BenchRun::CardStatePath(int index) const
+{
+    return (Work / ("card-" + std::to_string(index + 1) + ".json")).string();
+}
+
+// The largest count, which names the ratio; the default's when the runs are left out.
+int BenchRun::MostCards() const
+{
+    const std::vector<int> counts = Options.ParallelCards.empty() ? BenchOptions().ParallelCards : Options.ParallelCards;
+    return *std::max_element(counts.begin(), counts.end());
 }
 
 bool BenchRun::ReplayUpload(RawClient& client) const
@@ -576,6 +723,27 @@ void BenchRun::PrintCost(std::ostream& out, const TcpFigures& tcp, const CostFig
     out << "   " << Column("idle " + std::to_string(Options.IdleSeconds) + " s (window, offscreen)", 34) << "CPU "
         << (cost.IdlePercent > 0.0 ? Fixed(cost.IdlePercent, 2) + " %" : "below " + Fixed(tickPercent, 2) + " % (one clock tick)")
         << "\n\n";
+}
+
+void BenchRun::PrintParallel(std::ostream& out, const std::vector<ParallelRun>& runs) const
+{
+    const std::string number = Options.ParallelOnly ? "1" : "5";
+    if (!WithParallel()) {
+        out << number << ". Several cards at once: left out (" << (Options.Paced ? "--no-parallel" : "--no-paced")
+            << ")\n\n";
+        return;
+    }
+    out << number << ". Several cards at once: the whole example (8 banks, PROM 1 over JTAG, the extension board, boot\n"
+        << "   image) on paced pseudo-terminals, all cards in one corvane-updater --batch --port ... --port ...\n"
+        << "   " << Column("cards", 8) << Column("run time", 12) << Column("wire time", 12) << Column("run/one card", 15)
+        << Column("CPU per card", 15) << "peak memory\n";
+    for (const ParallelRun& run : runs)
+        out << "   " << Column(std::to_string(run.Cards), 8) << Column(Fixed(run.Wall, 3) + " s", 12)
+            << Column(Fixed(run.WireSeconds, 3) + " s", 12) << Column(Fixed(run.Wall / OneCardWall(runs), 3), 15)
+            << Column(Fixed(run.CpuPerCard() * 1000, 0) + " ms", 15) << Megabytes(run.PeakMemory) << '\n';
+    out << "   run time: the updater's process start to exit, every card completed and checked with\n"
+        << "   corvane-tool check; wire time: the busiest card's; one card runs first and last, and their\n"
+        << "   mean (" << Fixed(OneCardWall(runs), 3) << " s) is the reference. CPU: the updater's user + system time.\n\n";
 }
 
 }  // namespace
