@@ -94,7 +94,8 @@ std::string PortConflict(const std::vector<TPortArgument>& ports)
             const TLinkSettings& other = ports[second].Link;
             if (one.IsLan() == other.IsLan() && CardIdentity(one) == CardIdentity(other))
                 return FormatText(constante::UsagePortTwice, ports[first].Text + ", " + ports[second].Text);
-            if (one.ConType == CON_UDP && other.ConType == CON_UDP && one.LocalPort == other.LocalPort)
+            // Local port 0 is any free port: those never meet.
+            if (one.ConType == CON_UDP && other.ConType == CON_UDP && one.LocalPort == other.LocalPort && one.LocalPort != 0)
                 return FormatText(constante::UsageUdpLocalPortTwice,
                                   std::to_string(one.LocalPort) + " (" + ports[first].Text + ", " + ports[second].Text + ")");
         }

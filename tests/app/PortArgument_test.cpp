@@ -70,4 +70,5 @@ TEST(PortArgument, TheSameCardTwiceOrOneLocalPortTwiceCannotRun)
     EXPECT_NE(PortConflict(Ports({"udp://10.0.0.5:10500", "tcp://10.0.0.5:10500"})), "");
     EXPECT_NE(PortConflict(Ports({"udp://10.0.0.5:10500", "udp://10.0.0.6:10500"})), "");
     EXPECT_EQ(PortConflict(Ports({"udp://10.0.0.5:10500?local=1", "udp://10.0.0.6:10500?local=2"})), "");
+    EXPECT_EQ(PortConflict(Ports({"udp://10.0.0.5:10500?local=0", "udp://10.0.0.6:10500?local=0"})), "");
 }
