@@ -29,7 +29,7 @@ else
 fi
 
 # The script target checks for leaks after every input at a cost of about ten
-# times its speed; the sanitizer test suite checks the window for leaks instead.
+# times its speed; the sanitizer test suite checks the session for leaks instead.
 declare -A extra=([script_dispatch]=-detect_leaks=0)
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 
