@@ -12,7 +12,7 @@
 // Any number of sessions may live in one process, each with its own driver and
 // engines. The implementation is split by concern: UpdateSession.cpp (inputs,
 // status lines, progress, events), Sequencer.cpp (the state machine),
-// EngineEvents.cpp and ScriptFilters.cpp.
+// EngineEvents.cpp, ScriptFilters.cpp and RunEvents.cpp (what a run report hears).
 #pragma once
 
 #include "BoxKind.h"
