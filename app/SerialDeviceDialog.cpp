@@ -1,6 +1,7 @@
 #include "SerialDeviceDialog.h"
 
 #include "Utils.h"
+#include "DecodedText.h"
 #include "constante.h"
 #include "textutil.h"
 
@@ -53,7 +54,7 @@ void TSerialDeviceDialog::Fill(const std::string& comPort, const std::vector<TSe
         const TSerialDeviceInfo& device = Devices[row];
         int column = 0;
         for (const std::string* text : {&device.Device, &device.Description, &device.Manufacturer, &device.SerialNumber})
-            DeviceTable->setItem(static_cast<int>(row), column++, new QTableWidgetItem(OperatorText(*text)));
+            DeviceTable->setItem(static_cast<int>(row), column++, new QTableWidgetItem(DecodedText(*text)));
         if (device.Device == currentDevice)
             DeviceTable->selectRow(static_cast<int>(row));
     }

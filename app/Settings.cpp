@@ -5,6 +5,7 @@
 
 #include "SerialDevice.h"
 #include "SerialDeviceDialog.h"
+#include "DecodedText.h"
 #include "constante.h"
 #include "ipconfig.h"
 #include "textutil.h"
@@ -21,7 +22,7 @@ void TMainFich::LoadSettings()
     if (!IPConfigDlg)
         return;
     const TPortChoice choice = Settings.Load(TSettingsFile::LoadPathFor(Session->GetAppDir()),
-                                             [this](const std::string& text) { ShowBox(TBoxKind::Warning, OperatorText(text)); });
+                                             [this](const std::string& text) { ShowBox(TBoxKind::Warning, DecodedText(text)); });
     Report->SetFolder(Settings.ReportFolder(Session->GetAppDir()));
     CheckPortItem(choice.Lan ? LAN1 : PortItems()[static_cast<std::size_t>(choice.ComPort - 1)]);
     IPConfigDlg->SetLanMode(choice.LanMode);
@@ -41,7 +42,7 @@ void TMainFich::SaveSettings()
         Settings.SetWindowPlace(WindowPlace());
     std::string message;
     if (!Settings.Save(TSettingsFile::PathFor(Session->GetAppDir()), ChosenPort(), message))
-        ShowBox(TBoxKind::Error, OperatorText(message));
+        ShowBox(TBoxKind::Error, DecodedText(message));
 }
 
 TPortChoice TMainFich::ChosenPort() const
@@ -91,7 +92,7 @@ void TMainFich::ShowPortDevices()
         for (std::size_t at = device.find('&'); at != std::string::npos; at = device.find('&', at + 2))
             device.insert(at, 1, '&');
         items[static_cast<std::size_t>(port - 1)]->setText(
-            OperatorText(FormatText(constante::MenuComFormat, std::to_string(port)) +
+            DecodedText(FormatText(constante::MenuComFormat, std::to_string(port)) +
                          FormatText(constante::OpenedDeviceFormat, device)));
     }
 }
@@ -158,7 +159,7 @@ void TMainFich::OpenUpdateFolderClick()
     SaveSettings();
     std::string message;
     if (!TSettingsFile::RememberUpdateFolder(folder, message))
-        ShowBox(TBoxKind::Error, OperatorText(message));
+        ShowBox(TBoxKind::Error, DecodedText(message));
     OpenSession(folder);
 }
 

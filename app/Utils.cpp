@@ -3,18 +3,10 @@
 #include <QCoreApplication>
 #include <QPainter>
 #include <QPixmap>
-#include <QStringDecoder>
 
 #include <cstdio>
 
 std::string GetAppDir() { return QCoreApplication::applicationDirPath().toStdString(); }
-
-QString OperatorText(const std::string& bytes)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    return utf8.hasError() ? Latin1(bytes) : text;
-}
 
 std::string TimeText(std::int64_t seconds)
 {

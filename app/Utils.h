@@ -16,10 +16,6 @@ QIcon ProgramIcon();
 // Byte strings are shown as Latin-1: every byte is one character.
 inline QString Latin1(const std::string& bytes) { return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())); }
 inline std::string Bytes(const QString& text) { return text.toLatin1().toStdString(); }
-// Text for the operator: UTF-8, the file system's encoding, when the bytes are
-// valid UTF-8 (paths such as "Mise à jour"); Latin-1 otherwise, so that any byte
-// a card sends still shows as a character.
-QString OperatorText(const std::string& bytes);
 
 // "0:41": minutes and seconds.
 std::string TimeText(std::int64_t seconds);

@@ -4,6 +4,7 @@
 #include "CompDlg.h"
 #include "SerialDeviceDialog.h"
 #include "TextlessProgressBar.h"
+#include "DecodedText.h"
 #include "constante.h"
 #include "ipconfig.h"
 #include "textutil.h"
@@ -256,7 +257,7 @@ void TMainFich::WireSession()
         FormPaint();
         update();
     };
-    session.OnBox = [this](TBoxKind kind, const std::string& text) { ShowBox(kind, OperatorText(text)); };
+    session.OnBox = [this](TBoxKind kind, const std::string& text) { ShowBox(kind, DecodedText(text)); };
     session.OnIdle = [this] { ShowIdle(); };
     session.OnRunStart = [this] { ShowRunStart(); };
     session.OnRunEnding = [this] { RestoreButtons(); };
@@ -407,7 +408,7 @@ void TMainFich::FeedSession()
 
 // ---- What the session's events look like ------------------------------------------------
 
-void TMainFich::AddStatusLine(const std::string& line) { MemoStatus->appendPlainText(OperatorText(line)); }
+void TMainFich::AddStatusLine(const std::string& line) { MemoStatus->appendPlainText(DecodedText(line)); }
 
 // A bar with nothing to count stays empty: a range of 0 to 0 would turn it into
 // a busy indicator that never stops moving.

@@ -1,5 +1,6 @@
 #include "RunReport.h"
 
+#include "DecodedText.h"
 #include "constante.h"
 #include "hex.h"
 #include "textutil.h"
@@ -7,7 +8,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QStringDecoder>
 #include <QTemporaryFile>
 
 #include <unistd.h>
@@ -26,16 +26,8 @@ constexpr char LogExtension[] = ".log";
 constexpr char TemporaryTemplate[] = "/.run-report-XXXXXX";
 constexpr int FormatVersion = 1;
 
-// Text bytes as a JSON string: UTF-8 when the whole text is valid UTF-8, else
-// each byte as the character of the same number.
-QJsonValue Text(std::string_view bytes)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    if (!utf8.hasError())
-        return decoded;
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
+// Text bytes as a JSON string.
+QJsonValue Text(std::string_view bytes) { return DecodedText(bytes); }
 
 QJsonValue TextOrNull(const std::string& bytes) { return bytes.empty() ? QJsonValue() : Text(bytes); }
 
