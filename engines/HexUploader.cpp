@@ -1,25 +1,83 @@
 #include "HexUploader.h"
 
+#include "HexFileCheck.h"
 #include "constante.h"
+#include "hex.h"
+#include "textutil.h"
 
 #include <algorithm>
 
 using namespace constante;
 
-char THexUploader::PollReply()
+namespace {
+
+// The card accepts the upload command, then reports the erase done.
+constexpr std::size_t EraseAcknowledgements = 2 * AcknowledgementBytes;
+
+std::size_t Sent(std::string_view text) { return text.size() + std::string_view(LineEnd).size(); }
+
+}  // namespace
+
+void THexUploader::ReportError(std::string_view msg)
 {
-    PollInput();
-    return InBuffer.empty() ? '\0' : InBuffer.front();
+    Lines.clear();
+    ClearBusy();
+    Halt();
+    TGestionnaire::ReportError(msg);
 }
 
-void THexUploader::ConsumeReply() { ConsumeInput(InBuffer.substr(0, 1)); }
-
-bool THexUploader::RetryAllowed()
+void THexUploader::Reset()
 {
-    if (CountRetransmission() <= MaxRetries)
+    Lines.clear();
+    TGestionnaire::Reset();
+    BackToIdle();
+}
+
+bool THexUploader::StartUpload(const std::string& fileName, const std::string& shownName, std::string_view command)
+{
+    RetryCount = 0;
+    if (!LoadTextLines(*Files, CurentDir + fileName, Lines)) {
+        ReportError(CurentDir + shownName + FileNotFound);
+        return false;
+    }
+    // The erase, then one acknowledgement per transmission: line 0 goes out twice.
+    if (Area.EraseIsAStep)
+        SetMaxProgress(static_cast<std::int32_t>(Lines.size()) + 2);
+    Send(command);
+    return true;
+}
+
+bool THexUploader::EraseStarted()
+{
+    if (!Acknowledged(ReplyUnknown, ErrInstructionUnknown))
+        return false;
+    Info(Area.EraseInfo);
+    return true;
+}
+
+bool THexUploader::EraseDone()
+{
+    switch (PollReply()) {
+    case ReplyAccepted:
+        ConsumeReply();
+        if (Area.EraseIsAStep)
+            StepProgress();
+        LineIndex = 0;
+        if (!Area.EraseIsAStep)
+            SetMaxProgress(static_cast<std::int32_t>(Lines.size()) + 1);
+        if (Lines.empty()) {
+            ReportError(Area.EmptyFile);
+            return false;
+        }
+        Info(Area.UploadInfo);
+        SendLine(0);
         return true;
-    ReportError(ErrTooManyRetries);
-    return false;
+    case ReplyFailed:
+        ConsumeReply();
+        ReportError(ErrErasing);
+        return false;
+    default: return false;
+    }
 }
 
 void THexUploader::SendLine(std::int32_t index) { Send(Lines[static_cast<std::size_t>(index)] + LineEnd); }
@@ -48,11 +106,25 @@ bool THexUploader::LineAcknowledged()
     }
 }
 
+std::string THexUploader::ChecksumSum(const std::vector<std::string>& lines, const TUploadArea& area,
+                                      const std::string& checksumText)
+{
+    return checksumText.empty() ? WordToHex(HexImageChecksum(lines, area.First, area.Last)) : checksumText;
+}
+
+void THexUploader::SendChecksumRecord()
+{
+    Info(Area.VerifyInfo);
+    Send(BuildHexRecord(HexRecordChecksum, ChecksumRecordAddress, ChecksumSum(Lines, Area, ChecksumText)) + LineEnd);
+}
+
 THexUploader::Answer THexUploader::ChecksumAnswer()
 {
     switch (PollReply()) {
     case ReplyAccepted:
         ConsumeReply();
+        if (Area.ClearAfterVerify)
+            ClearInput();
         return Answer::Accepted;
     case ReplyFailed:
         ConsumeReply();
@@ -63,4 +135,41 @@ THexUploader::Answer THexUploader::ChecksumAnswer()
         return RetryAllowed() ? Answer::SendAgain : Answer::Waiting;
     default: return Answer::Waiting;
     }
+}
+
+void THexUploader::FinishUpload()
+{
+    Lines.clear();
+    BackToIdle();
+    ClearBusy();
+}
+
+void THexUploader::PlanUpload(const TUploadArea& area, const std::string& fileName, const std::string& shownName,
+                              const std::string& checksumText, std::size_t commandLength, TOperationPlan& plan) const
+{
+    const std::string path = CurentDir + fileName;
+    std::vector<std::string> lines;
+    if (!LoadTextLines(*Files, path, lines)) {
+        plan.Refuse(CurentDir + shownName + FileNotFound);
+        return;
+    }
+    plan.Files.push_back(path);
+    plan.Exchange(commandLength, EraseAcknowledgements);
+    if (lines.empty()) {
+        plan.Refuse(area.EmptyFile);
+        return;
+    }
+    CheckHexFile(path, lines, area.First, area.Last, plan);
+    plan.HexLines = lines.size() + 1;
+    plan.BytesToCard += Sent(lines.front());
+    for (const std::string& line : lines)
+        plan.BytesToCard += Sent(line);
+    plan.BytesFromCard += plan.HexLines * AcknowledgementBytes;
+
+    const std::string imageSum = ChecksumSum(lines, area, {});
+    if (!checksumText.empty() && checksumText != imageSum)
+        plan.Refuse(FormatText(PlanChecksumDiffers, {checksumText, imageSum}));
+    ++plan.ChecksumRecords;
+    plan.BytesToCard += Sent(BuildHexRecord(HexRecordChecksum, ChecksumRecordAddress, ChecksumSum(lines, area, checksumText)));
+    plan.BytesFromCard += AcknowledgementBytes;
 }

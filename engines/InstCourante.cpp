@@ -12,6 +12,9 @@ using namespace constante;
 
 namespace {
 
+// A version read back: its characters, then ".".
+constexpr std::size_t VersionReply = VersionReplyLength + AcknowledgementBytes;
+
 // A pause length: decimal digits with an optional "+", within the 32-bit range.
 // The general integer conversion would also take hexadecimal and negative values.
 bool ParseMilliseconds(std::string_view text, std::int32_t& milliseconds)
@@ -20,6 +23,22 @@ bool ParseMilliseconds(std::string_view text, std::int32_t& milliseconds)
     if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos)
         return false;
     return StrToInt32(digits, milliseconds);
+}
+
+std::string WaitText(std::string_view line) { return Trim(line.substr(std::string_view(KeywordWait).size())); }
+
+// The command that names the component or card: the letter and the character after the keyword.
+std::string NumberCommand(std::string_view letter, std::string_view rest)
+{
+    return std::string(letter) + std::string(rest.substr(0, 1));
+}
+
+// The text after the component character.
+std::string AfterNumber(std::string_view rest) { return Trim(rest.substr(rest.empty() ? 0 : 1)); }
+
+std::string TextRefusal(std::string_view text, const char* message)
+{
+    return text.size() == VersionReplyLength ? std::string() : FormatText(message, text);
 }
 
 }  // namespace
@@ -68,7 +87,9 @@ void TInstCrt::Step()
         if (Acknowledged(ReplyUnknown, ErrInstructionUnknown))
             SendVersionText();
         break;
-    case S::AwaitVersionTextAcknowledgement: StepOnAcknowledgement(ReplyFailed, ErrWritingVersion); break;
+    case S::AwaitVersionTextAcknowledgement:
+        StepOnAcknowledgement(ReplyFailed, ErrWritingVersion, OnVersionWritten, CmdVersionWrite);
+        break;
     case S::SendTestComponent: SendTestComponent(); break;
     case S::AwaitTestComponentAcknowledgement:
         if (Acknowledged(ReplyUnknown, ErrInstructionUnknown))
@@ -76,6 +97,8 @@ void TInstCrt::Step()
         break;
     case S::CompareVersion: CompareVersion(); break;
     case S::SendUserVersion:
+        if (Refused())
+            break;
         Send(CmdUserVersion);
         State = S::AwaitUserVersionAcknowledgement;
         break;
@@ -83,7 +106,9 @@ void TInstCrt::Step()
         if (Acknowledged(ReplyUnknown, ErrInstructionUnknown))
             SendUserVersionText();
         break;
-    case S::AwaitUserVersionTextAcknowledgement: StepOnAcknowledgement(ReplyFailed, ErrWritingVersion); break;
+    case S::AwaitUserVersionTextAcknowledgement:
+        StepOnAcknowledgement(ReplyFailed, ErrWritingVersion, OnVersionWritten, CmdUserVersion);
+        break;
     case S::SendStart:
         Info(InfoStarting);
         Send(CmdFy);
@@ -93,6 +118,8 @@ void TInstCrt::Step()
     case S::SendPing: SendPing(); break;
     case S::AwaitPingReply: AwaitPingReply(); break;
     case S::SendOption:
+        if (Refused())
+            break;
         SetMaxProgress(TwoCommandProgress);
         Send(CmdOption);
         State = S::AwaitOptionAcknowledgement;
@@ -101,22 +128,16 @@ void TInstCrt::Step()
         if (Acknowledged(ReplyUnknown, ErrInstructionUnknown))
             SendOptionText();
         break;
-    case S::AwaitOptionTextAcknowledgement: StepOnAcknowledgement(ReplyFailed, ErrWritingVersion); break;
+    case S::AwaitOptionTextAcknowledgement:
+        StepOnAcknowledgement(ReplyFailed, ErrWritingVersion, OnOptionWritten, CmdOption);
+        break;
     }
 }
 
-void TInstCrt::TakeLine()
+const TInstCrt::TKeyword* TInstCrt::Match(std::string_view line)
 {
-    if (Busy)
-        return;
-
-    struct Keyword {
-        const char* Text;
-        bool RemovedAtOnce;  // the keyword and the blanks behind it leave the line now
-        InstState FirstState;
-    };
     // Tested in this order; the first prefix that matches wins.
-    static constexpr Keyword Keywords[] = {
+    static constexpr TKeyword Keywords[] = {
         {KeywordPrompt, false, InstState::ShowPrompt},
         {KeywordWait, false, InstState::StartWait},
         {CmdReset, false, InstState::SendReset},
@@ -129,32 +150,92 @@ void TInstCrt::TakeLine()
         {CmdPing, true, InstState::SendPing},
         {CmdOption, true, InstState::SendOption},
     };
-    for (const Keyword& keyword : Keywords) {
-        const std::string_view text = keyword.Text;
-        if (!StartsWith(CommandLine, text))
-            continue;
-        if (keyword.RemovedAtOnce)
-            CommandLine = Trim(std::string_view(CommandLine).substr(text.size()));
-        State = keyword.FirstState;
-        SetBusy();
-        return;
+    for (const TKeyword& keyword : Keywords)
+        if (StartsWith(line, keyword.Text))
+            return &keyword;
+    return nullptr;
+}
+
+std::string TInstCrt::AsTaken(const TKeyword& keyword, std::string_view line)
+{
+    return keyword.RemovedAtOnce ? Trim(line.substr(std::string_view(keyword.Text).size())) : std::string(line);
+}
+
+std::string TInstCrt::Refusal(InstState first, std::string_view rest)
+{
+    std::int32_t milliseconds = 0;
+    switch (first) {
+    case InstState::StartWait:
+        return ParseMilliseconds(WaitText(rest), milliseconds) ? std::string()
+                                                                : FormatText(ErrBadWaitDuration, WaitText(rest));
+    case InstState::SendVersionComponent:
+    case InstState::SendTestComponent:
+        return rest.empty() ? ErrMissingComponentNumber : TextRefusal(AfterNumber(rest), ErrVersionLength);
+    case InstState::SendUserVersion: return TextRefusal(Trim(rest), ErrVersionLength);
+    case InstState::SendOption: return TextRefusal(Trim(rest), ErrOptionLength);
+    case InstState::SendPing:
+        if (rest.empty())
+            return ErrMissingCardNumber;
+        return rest.front() >= '0' && rest.front() <= '9' ? std::string() : FormatText(ErrBadCardNumber, rest.substr(0, 1));
+    default: return {};
     }
 }
 
-bool TInstCrt::Acknowledged(char refusal, std::string_view message)
+bool TInstCrt::Refused()
 {
-    PollInput();
-    if (InBuffer.empty())
+    const std::string refusal = Refusal(State, CommandLine);
+    if (!refusal.empty())
+        ReportError(refusal);
+    return !refusal.empty();
+}
+
+void TInstCrt::TakeLine()
+{
+    if (Busy)
+        return;
+    const TKeyword* keyword = Match(CommandLine);
+    if (keyword == nullptr)
+        return;
+    CommandLine = AsTaken(*keyword, CommandLine);
+    State = keyword->FirstState;
+    SetBusy();
+}
+
+bool TInstCrt::PlanLine(std::string_view line, TOperationPlan& plan) const
+{
+    const TKeyword* keyword = Match(line);
+    if (keyword == nullptr)
         return false;
-    if (InBuffer.front() == ReplyAccepted) {
-        ConsumeInput(InBuffer.substr(0, 1));
+    const std::string rest = AsTaken(*keyword, line);
+    if (std::string refusal = Refusal(keyword->FirstState, rest); !refusal.empty()) {
+        plan.Refuse(std::move(refusal));
         return true;
     }
-    if (InBuffer.front() == refusal) {
-        ConsumeInput(InBuffer.substr(0, 1));
-        ReportError(message);
+    std::int32_t milliseconds = 0;
+    switch (keyword->FirstState) {
+    case InstState::ShowPrompt: break;  // shown in the status list, nothing sent
+    case InstState::StartWait:
+        ParseMilliseconds(WaitText(rest), milliseconds);
+        plan.PauseMs = static_cast<std::uint32_t>(milliseconds);
+        break;
+    case InstState::SendVersionComponent:
+        plan.Exchange(NumberCommand(CmdVersionWrite, rest).size(), AcknowledgementBytes);
+        plan.Exchange(AfterNumber(rest).size(), AcknowledgementBytes);
+        break;
+    case InstState::SendTestComponent:
+        plan.Exchange(NumberCommand(CmdVersionTest, rest).size(), AcknowledgementBytes + VersionReply);
+        break;
+    case InstState::SendPing: plan.Exchange(NumberCommand(CmdPing, rest).size(), AcknowledgementBytes); break;
+    case InstState::SendUserVersion:
+    case InstState::SendOption:
+        plan.Exchange(std::string_view(keyword->Text).size(), AcknowledgementBytes);
+        plan.Exchange(Trim(rest).size(), AcknowledgementBytes);
+        break;
+    default:  // the keyword is the command
+        plan.Exchange(std::string_view(keyword->Text).size(), AcknowledgementBytes);
+        break;
     }
-    return false;
+    return true;
 }
 
 void TInstCrt::AwaitAcknowledgement(char refusal, std::string_view message, InstState next)
@@ -163,12 +244,15 @@ void TInstCrt::AwaitAcknowledgement(char refusal, std::string_view message, Inst
         State = next;
 }
 
-void TInstCrt::StepOnAcknowledgement(char refusal, std::string_view message)
+void TInstCrt::StepOnAcknowledgement(char refusal, std::string_view message, const TCardTextEvent& written,
+                                     std::string_view command)
 {
     if (!Acknowledged(refusal, message))
         return;
     StepProgress();
     State = InstState::Done;
+    if (written)
+        written(*this, {std::string(command), command == CmdVersionWrite ? ComponentText : std::string(), {}, CommandLine});
 }
 
 void TInstCrt::Done()
@@ -186,11 +270,10 @@ void TInstCrt::ShowPrompt()
 
 void TInstCrt::StartWait()
 {
-    CommandLine = Trim(std::string_view(CommandLine).substr(std::string_view(KeywordWait).size()));
-    if (!ParseMilliseconds(CommandLine, WaitDuration)) {
-        ReportError(FormatText(ErrBadWaitDuration, CommandLine));
+    if (Refused())
         return;
-    }
+    CommandLine = WaitText(CommandLine);
+    ParseMilliseconds(CommandLine, WaitDuration);
     WaitStart = TickCount();
     State = InstState::Waiting;
 }
@@ -202,24 +285,14 @@ void TInstCrt::ContinueWait()
         State = InstState::Done;
 }
 
-bool TInstCrt::HasNumberCharacter(std::string_view missingMessage)
-{
-    if (!CommandLine.empty())
-        return true;
-    ReportError(missingMessage);
-    return false;
-}
-
-void TInstCrt::DropNumberCharacter()
-{
-    CommandLine = Trim(std::string_view(CommandLine).substr(1));
-}
+void TInstCrt::DropNumberCharacter() { CommandLine = AfterNumber(CommandLine); }
 
 void TInstCrt::SendVersionComponent()
 {
-    if (!HasNumberCharacter(ErrMissingComponentNumber))
+    if (Refused())
         return;
-    Send(CmdVersionWrite + CommandLine.substr(0, 1));
+    ComponentText = CommandLine.substr(0, 1);
+    Send(NumberCommand(CmdVersionWrite, CommandLine));
     State = InstState::AwaitVersionComponentAcknowledgement;
 }
 
@@ -234,10 +307,11 @@ void TInstCrt::SendVersionText()
 
 void TInstCrt::SendTestComponent()
 {
-    if (!HasNumberCharacter(ErrMissingComponentNumber))
+    if (Refused())
         return;
     Component = static_cast<std::int32_t>(HexValue(CommandLine.front()));
-    Send(CmdVersionTest + CommandLine.substr(0, 1));
+    ComponentText = CommandLine.substr(0, 1);
+    Send(NumberCommand(CmdVersionTest, CommandLine));
     State = InstState::AwaitTestComponentAcknowledgement;
 }
 
@@ -254,12 +328,15 @@ void TInstCrt::CompareVersion()
     PollInput();
     if (InBuffer.find(ReplyAccepted) == VersionReplyLength) {
         State = InstState::Done;
-        if (InBuffer.compare(0, VersionReplyLength, CommandLine) == 0 && OnVersionSame)
+        const std::string version = InBuffer.substr(0, VersionReplyLength);
+        if (OnVersionRead)
+            OnVersionRead(*this, {CmdVersionTest, ComponentText, CommandLine, version});
+        if (version == CommandLine && OnVersionSame)
             OnVersionSame(*this, Component);
         ClearInput();
         StepProgress();
     } else if (!InBuffer.empty() && InBuffer.front() == ReplyFailed) {
-        ConsumeInput(InBuffer.substr(0, 1));
+        ConsumeReply();
         ReportError(ErrReadingVersion);
     }
 }
@@ -283,16 +360,12 @@ void TInstCrt::SendOptionText()
 
 void TInstCrt::SendPing()
 {
-    if (!HasNumberCharacter(ErrMissingCardNumber))
+    if (Refused())
         return;
     const char digit = CommandLine.front();
-    if (digit < '0' || digit > '9') {
-        ReportError(FormatText(ErrBadCardNumber, std::string(1, digit)));
-        return;
-    }
     Card = digit - '0';
     Info(InfoPingCard + std::string(1, digit));
-    Send(CmdPing + std::string(1, digit));
+    Send(NumberCommand(CmdPing, CommandLine));
     DropNumberCharacter();
     State = InstState::AwaitPingReply;
 }
@@ -304,13 +377,13 @@ void TInstCrt::AwaitPingReply()
         return;
     const char reply = InBuffer.front();
     if (reply == ReplyAccepted) {
-        ConsumeInput(InBuffer.substr(0, 1));
+        ConsumeReply();
         Info(InfoPingOk);
         State = InstState::Done;
         if (OnCardReady)
             OnCardReady(*this, Card);
     } else if (reply == ReplyFailed || reply == ReplyUnknown) {
-        ConsumeInput(InBuffer.substr(0, 1));
+        ConsumeReply();
         Info(InfoPingError);
         State = InstState::Done;
         if (OnCardError)
@@ -320,38 +393,15 @@ void TInstCrt::AwaitPingReply()
 
 std::string StateName(TInstCrt::InstState state)
 {
-    using S = TInstCrt::InstState;
-    switch (state) {
-    case S::Idle: return "Idle";
-    case S::ShowPrompt: return "ShowPrompt";
-    case S::StartWait: return "StartWait";
-    case S::Waiting: return "Waiting";
-    case S::SendReset: return "SendReset";
-    case S::AwaitResetAcknowledgement: return "AwaitResetAcknowledgement";
-    case S::SendNp: return "SendNp";
-    case S::AwaitNpAcknowledgement: return "AwaitNpAcknowledgement";
-    case S::Done: return "Done";
-    case S::Halted: return "Halted";
-    case S::SendFinish: return "SendFinish";
-    case S::AwaitFinishAcknowledgement: return "AwaitFinishAcknowledgement";
-    case S::SendVersionComponent: return "SendVersionComponent";
-    case S::AwaitVersionComponentAcknowledgement: return "AwaitVersionComponentAcknowledgement";
-    case S::AwaitVersionTextAcknowledgement: return "AwaitVersionTextAcknowledgement";
-    case S::SendTestComponent: return "SendTestComponent";
-    case S::AwaitTestComponentAcknowledgement: return "AwaitTestComponentAcknowledgement";
-    case S::CompareVersion: return "CompareVersion";
-    case S::SendUserVersion: return "SendUserVersion";
-    case S::AwaitUserVersionAcknowledgement: return "AwaitUserVersionAcknowledgement";
-    case S::AwaitUserVersionTextAcknowledgement: return "AwaitUserVersionTextAcknowledgement";
-    case S::SendStart: return "SendStart";
-    case S::AwaitStartAcknowledgement: return "AwaitStartAcknowledgement";
-    case S::SendPing: return "SendPing";
-    case S::AwaitPingReply: return "AwaitPingReply";
-    case S::SendOption: return "SendOption";
-    case S::AwaitOptionAcknowledgement: return "AwaitOptionAcknowledgement";
-    case S::AwaitOptionTextAcknowledgement: return "AwaitOptionTextAcknowledgement";
-    }
-    return UnnamedState(static_cast<std::uint8_t>(state));
+    static constexpr const char* Names[] = {
+        "Idle", "ShowPrompt", "StartWait", "Waiting", "SendReset", "AwaitResetAcknowledgement", "SendNp",
+        "AwaitNpAcknowledgement", "Done", "Halted", "SendFinish", "AwaitFinishAcknowledgement",
+        "SendVersionComponent", "AwaitVersionComponentAcknowledgement", "AwaitVersionTextAcknowledgement",
+        "SendTestComponent", "AwaitTestComponentAcknowledgement", "CompareVersion", "SendUserVersion",
+        "AwaitUserVersionAcknowledgement", "AwaitUserVersionTextAcknowledgement", "SendStart",
+        "AwaitStartAcknowledgement", "SendPing", "AwaitPingReply", "SendOption", "AwaitOptionAcknowledgement",
+        "AwaitOptionTextAcknowledgement"};
+    return NamedState(Names, state);
 }
 
 std::ostream& operator<<(std::ostream& out, TInstCrt::InstState state) { return out << StateName(state); }

@@ -21,6 +21,15 @@ using TCardErrorNotifyEvent = std::function<void(TGestionnaire& Sender, std::int
 // A pinged card acknowledged the ping.
 using TCardReadyNotifyEvent = std::function<void(TGestionnaire& Sender, std::int32_t card)>;
 
+// A version or option text as the card gave or took it.
+struct TCardText {
+    std::string Command;    // the operation: "T", "V", "UV" or "OP"
+    std::string Component;  // the component character of "T" and "V", as the line gives it; empty otherwise
+    std::string Expected;   // "T": the version the line names
+    std::string Text;       // read from the card ("T") or written to it
+};
+using TCardTextEvent = std::function<void(TGestionnaire& Sender, const TCardText& text)>;
+
 class TInstCrt : public TGestionnaire {
 public:
     enum class InstState : std::uint8_t {
@@ -62,32 +71,48 @@ public:
     void ReportError(std::string_view msg) override;
     void Reset() override;
     void Step();
+    bool PlanLine(std::string_view line, TOperationPlan& plan) const override;
 
     InstState GetState() const { return State; }
 
     TVersionNotifyEvent OnVersionSame;
     TCardErrorNotifyEvent OnCardError;
     TCardReadyNotifyEvent OnCardReady;
+    // The card's version of a component, read by "T".
+    TCardTextEvent OnVersionRead;
+    // The card accepted a version ("V", "UV") or its option code ("OP").
+    TCardTextEvent OnVersionWritten;
+    TCardTextEvent OnOptionWritten;
 
     // Clock of the "wait" pause.
     TTickSource TickCount = SteadyTickCount;
 
 private:
+    struct TKeyword {
+        const char* Text;
+        bool RemovedAtOnce;  // the keyword and the blanks behind it leave the line when it is taken
+        InstState FirstState;
+    };
+    static const TKeyword* Match(std::string_view line);
+    // The line as the keyword's first working state finds it.
+    static std::string AsTaken(const TKeyword& keyword, std::string_view line);
+    // Why the line cannot go to the card, found before anything is sent; empty
+    // when nothing stands in the way. rest: the line as the first working state finds it.
+    static std::string Refusal(InstState first, std::string_view rest);
+    // Reports the refusal of the line in the first working state; true when there is one.
+    bool Refused();
+
     void TakeLine();
-    // One poll for the card's "."; true when it came and was consumed. The
-    // refusal letter, when it comes instead, is consumed and reported.
-    bool Acknowledged(char refusal, std::string_view message);
     void AwaitAcknowledgement(char refusal, std::string_view message, InstState next);
-    // The last acknowledgement of a two-command exchange.
-    void StepOnAcknowledgement(char refusal, std::string_view message);
+    // The last acknowledgement of a two-command exchange: the text was written.
+    void StepOnAcknowledgement(char refusal, std::string_view message, const TCardTextEvent& written,
+                               std::string_view command);
     void Done();
 
     void ShowPrompt();
     void StartWait();
     void ContinueWait();
 
-    // False, after reporting it, when nothing follows the keyword.
-    bool HasNumberCharacter(std::string_view missingMessage);
     // Removes the component or card character and the blanks behind it.
     void DropNumberCharacter();
     void SendVersionComponent();
@@ -107,6 +132,8 @@ private:
     std::int32_t WaitDuration = 0;
     std::uint32_t WaitStart = 0;
     std::int32_t Component = 0;
+    // The component character as the line gives it.
+    std::string ComponentText;
     std::int32_t Card = 0;
 };
 

@@ -21,64 +21,77 @@ bool TextLineReader::Open(const std::string& path)
     return true;
 }
 
+void TextLineReader::OpenText(std::string_view text)
+{
+    Close();
+    Text = text;
+    InMemory = true;
+}
+
 void TextLineReader::Close()
 {
     File.reset();
-    Next = 0;
-    Filled = 0;
+    Text = {};
+    InMemory = false;
+    TextTaken = false;
+    Begin = End = nullptr;
     ReadError = false;
 }
 
 bool TextLineReader::Fill()
 {
-    Next = 0;
-    Filled = std::fread(Block.data(), 1, Block.size(), File.get());
-    if (Filled == 0)
+    if (InMemory) {
+        if (TextTaken)
+            return false;
+        TextTaken = true;
+        Begin = Text.data();
+        End = Begin + Text.size();
+        return !Text.empty();
+    }
+    const std::size_t filled = std::fread(Block.data(), 1, Block.size(), File.get());
+    if (filled == 0)
         ReadError = std::ferror(File.get()) != 0;
-    return Filled > 0;
+    Begin = Block.data();
+    End = Begin + filled;
+    return filled > 0;
 }
 
 bool TextLineReader::ReadLine(std::string& line)
 {
     line.clear();
-    if (!File)
+    if (!IsOpen())
         return false;
     for (;;) {
-        if (Next == Filled && !Fill())
+        if (Begin == End && !Fill())
             return !ReadError && !line.empty();
-        const char* const begin = Block.data() + Next;
-        const char* const end = Block.data() + Filled;
-        const char* at = begin;
-        while (at != end && *at != '\n' && *at != '\r')
+        const char* at = Begin;
+        while (at != End && *at != '\n' && *at != '\r')
             ++at;
-        line.append(begin, at);
-        Next += static_cast<std::size_t>(at - begin);
-        if (at == end)
+        line.append(Begin, at);
+        Begin = at;
+        if (at == End)
             continue;
-        ++Next;
+        ++Begin;
         // A CR takes the LF right behind it, also when that LF begins the next block.
-        if (*at == '\r' && (Next < Filled || Fill()) && Block[Next] == '\n')
-            ++Next;
+        if (*at == '\r' && (Begin != End || Fill()) && *Begin == '\n')
+            ++Begin;
         return true;
     }
 }
 
 bool TextLineReader::Rewind()
 {
-    if (!File)
+    if (!IsOpen())
         return false;
-    Next = 0;
-    Filled = 0;
+    Begin = End = nullptr;
+    TextTaken = false;
     ReadError = false;
-    return std::fseek(File.get(), 0, SEEK_SET) == 0;
+    return InMemory || std::fseek(File.get(), 0, SEEK_SET) == 0;
 }
 
-bool LoadTextLines(const std::string& path, std::vector<std::string>& lines)
+bool ReadAllLines(TextLineReader& reader, std::vector<std::string>& lines)
 {
     lines.clear();
-    TextLineReader reader;
-    if (!reader.Open(path))
-        return false;
     std::string line;
     while (reader.ReadLine(line))
         lines.push_back(line);
@@ -87,4 +100,11 @@ bool LoadTextLines(const std::string& path, std::vector<std::string>& lines)
         return false;
     }
     return true;
+}
+
+bool LoadTextLines(const std::string& path, std::vector<std::string>& lines)
+{
+    lines.clear();
+    TextLineReader reader;
+    return reader.Open(path) && ReadAllLines(reader, lines);
 }

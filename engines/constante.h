@@ -311,6 +311,9 @@ inline constexpr char ErrMissingComponentNumber[] = "Missing component number !!
 inline constexpr char ErrMissingCardNumber[] = "Missing card number !!!";
 inline constexpr char ErrBadCardNumber[] = "Bad card number : %s";
 inline constexpr char ErrBadWaitDuration[] = "Bad wait duration : %s";
+// The card stores version, user version and option texts of exactly VersionReplyLength characters.
+inline constexpr char ErrVersionLength[] = "Version is not 4 characters : %s";
+inline constexpr char ErrOptionLength[] = "Option code is not 4 characters : %s";
 
 // ---- Card commands and replies in the programming phase ------------------------------
 inline constexpr char ReplyAccepted = '.';
@@ -379,8 +382,6 @@ inline constexpr char PlanHexOutside[] = "HEX data at %s is outside %s, the area
 inline constexpr char PlanHexOverlap[] = "HEX data at %s was already written by line %s";
 inline constexpr char PlanHexAfterEnd[] = "HEX data record after the end-of-file record";
 inline constexpr char PlanChecksumDiffers[] = "Checksum %s given, the image sums to %s";
-inline constexpr char PlanVersionLength[] = "Version is not 4 characters : %s";
-inline constexpr char PlanOptionLength[] = "Option code is not 4 characters : %s";
 
 // Why a vendor SVF statement has no effect-file form (after FILE:LINE).
 inline constexpr char SvfUnknownStatement[] = "%s: the card has no such statement";

@@ -1,5 +1,7 @@
 #include "gestionnaire.h"
 
+#include "constante.h"
+
 void TGestionnaire::Raise(const TNotifyEvent& event)
 {
     if (event)
@@ -25,6 +27,8 @@ void TGestionnaire::Reset()
     DeviceID = 0;
     RetryCount = 0;
 }
+
+bool TGestionnaire::PlanLine(std::string_view, TOperationPlan&) const { return false; }
 
 void TGestionnaire::SetBusy()
 {
@@ -72,6 +76,28 @@ void TGestionnaire::ClearInput()
     Raise(OnChangeBufIn);
 }
 
+char TGestionnaire::PollReply()
+{
+    PollInput();
+    return InBuffer.empty() ? NoReply : InBuffer.front();
+}
+
+void TGestionnaire::ConsumeReply() { ConsumeInput(InBuffer.substr(0, 1)); }
+
+bool TGestionnaire::Acknowledged(char refusal, std::string_view message)
+{
+    const char reply = PollReply();
+    if (reply == constante::ReplyAccepted) {
+        ConsumeReply();
+        return true;
+    }
+    if (reply == refusal && reply != NoReply) {
+        ConsumeReply();
+        ReportError(message);
+    }
+    return false;
+}
+
 void TGestionnaire::SetDeviceID(std::int32_t id)
 {
     DeviceID = id;
@@ -80,8 +106,12 @@ void TGestionnaire::SetDeviceID(std::int32_t id)
 
 void TGestionnaire::SpeedUp() { Raise(OnSpeedUp); }
 
-std::int32_t TGestionnaire::CountRetransmission()
+bool TGestionnaire::RetryAllowed()
 {
-    ++RetriesAsked;
-    return ++RetryCount;
+    ++RetryCount;
+    Raise(OnRetransmission);
+    if (RetryCount <= MaxRetries)
+        return true;
+    ReportError(constante::ErrTooManyRetries);
+    return false;
 }

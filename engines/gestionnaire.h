@@ -9,6 +9,9 @@
 // in any case.
 #pragma once
 
+#include "FileSource.h"
+#include "OperationPlan.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -17,6 +20,8 @@
 class TGestionnaire {
 public:
     using TNotifyEvent = std::function<void(TGestionnaire& Sender)>;
+    // What a poll finds when nothing has arrived.
+    static constexpr char NoReply = '\0';
 
     TGestionnaire() = default;
     virtual ~TGestionnaire() = default;
@@ -28,6 +33,10 @@ public:
     // Back to the idle defaults, without raising any event. CurentDir and the
     // handlers are kept.
     virtual void Reset();
+    // Whether the engine takes the line, by the same test its Step makes; when
+    // it does, plan gets what the line will do (the card taken as identified,
+    // the files read from CurentDir through the file source). The base takes none.
+    virtual bool PlanLine(std::string_view line, TOperationPlan& plan) const;
 
     // ---- Host side: none of these raises an event.
     void SetCommandLine(std::string_view s) { CommandLine = s; }
@@ -43,12 +52,13 @@ public:
     void SetUpdateAllowed(bool allowed) { UpdateAllowed = allowed; }
     bool IsUpdateAllowed() const { return UpdateAllowed; }
     std::int32_t GetRetryCount() const { return RetryCount; }
-    // Every retransmission the card asked of this engine since it was made;
-    // RetryCount counts one operation's only.
-    std::int32_t GetRetriesAsked() const { return RetriesAsked; }
     // Folder of the data files named in operation lines; ends with "/".
     const std::string& GetCurentDir() const { return CurentDir; }
     void SetCurentDir(std::string_view dir) { CurentDir = dir; }
+    // Where the files named in operation lines are read: the disk unless set.
+    // The source must outlive the engine; Reset keeps it.
+    void SetFileSource(const TFileSource& files) { Files = &files; }
+    const TFileSource& GetFileSource() const { return *Files; }
 
     TNotifyEvent OnSend;
     TNotifyEvent OnChangeBufIn;
@@ -62,6 +72,8 @@ public:
     TNotifyEvent OnSpeedUp;
     TNotifyEvent OnSpeedDown;
     TNotifyEvent OnOptionChange;
+    // The card asked for a text again (GetRetryCount: the operation's count so far).
+    TNotifyEvent OnRetransmission;
 
 protected:
     // ---- Engine side, used inside Step.
@@ -75,10 +87,18 @@ protected:
     // Removes the first s.size() characters of InBuffer, whatever they are.
     void ConsumeInput(std::string_view s);
     void ClearInput();
+    // PollInput, then the character at the front of InBuffer; NoReply when nothing has arrived.
+    char PollReply();
+    // Consumes the character at the front of InBuffer.
+    void ConsumeReply();
+    // One poll for the card's "."; true when it came and was consumed. The
+    // refusal letter, when it comes instead, is consumed and reported with the message.
+    bool Acknowledged(char refusal, std::string_view message);
     void SetDeviceID(std::int32_t id);
     void SpeedUp();
-    // Counts one retransmission the card asked for; RetryCount's new value.
-    std::int32_t CountRetransmission();
+    // Counts one retransmission the card asked for; false, after reporting
+    // "Too Many Transmission Error !!!", once the operation has had too many.
+    bool RetryAllowed();
 
     std::string CommandLine;
     std::string InBuffer;
@@ -89,9 +109,9 @@ protected:
     std::int32_t DeviceID = 0;
     bool UpdateAllowed = false;
     std::int32_t RetryCount = 0;
-    std::int32_t RetriesAsked = 0;
     bool Busy = false;
     std::string CurentDir;
+    const TFileSource* Files = &DiskFiles();
 
     static constexpr std::int32_t DefaultMaxProgress = 100;
     // Retransmissions one operation tolerates; the next request ends it.

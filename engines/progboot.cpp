@@ -1,39 +1,20 @@
 #include "progboot.h"
 
 #include "StateName.h"
-#include "TextLineReader.h"
 #include "constante.h"
 #include "hex.h"
 #include "textutil.h"
 
-#include <algorithm>
 #include <iterator>
 #include <ostream>
-#include <utility>
 
 using namespace constante;
-
-void TProgBoot::ReportError(std::string_view msg)
-{
-    Lines.clear();
-    ClearBusy();
-    State = BootState::Halted;
-    TGestionnaire::ReportError(msg);
-}
-
-void TProgBoot::Reset()
-{
-    Lines.clear();
-    TGestionnaire::Reset();
-    State = BootState::Idle;
-}
 
 void TProgBoot::Step()
 {
     switch (State) {
     case BootState::Idle: TakeLine(); break;
     case BootState::StartUpload: StartUpload(); break;
-    case BootState::AwaitEraseStart: AwaitEraseStart(); break;
     case BootState::SendSyncProbe:
         Send(CmdSyncProbe);
         State = BootState::AwaitBootLoader;
@@ -43,36 +24,79 @@ void TProgBoot::Step()
     case BootState::AwaitDeviceType: AwaitDeviceType(); break;
     case BootState::ReadIdentification: ReadIdentification(); break;
     case BootState::Halted: break;  // until Reset
-    case BootState::AwaitEraseEnd: AwaitEraseEnd(); break;
-    case BootState::UploadLines:
-        if (LineAcknowledged())
-            State = BootState::SendChecksumRecord;
-        break;
-    case BootState::SendChecksumRecord: SendChecksumRecord(); break;
-    case BootState::AwaitChecksumAcknowledgement: AwaitChecksumAcknowledgement(); break;
-    case BootState::Done: Done(); break;
+    default: UploadStep(State, UploadStates); break;
     }
+}
+
+TProgBoot::Operation TProgBoot::Match(std::string_view line, std::string& rest)
+{
+    if (StartsWith(line, LineSync))
+        return Operation::Sync;
+    if (!StartsWith(line, CmdProgram))
+        return Operation::None;
+    // "P" and a bank digit is a bank line for the PSD engine.
+    rest = Trim(line.substr(std::string_view(CmdProgram).size()));
+    return StartsWith(rest, BootUploadLetter) ? Operation::Upload : Operation::None;
+}
+
+std::string TProgBoot::AfterLetter(std::string_view rest)
+{
+    return TrimLeft(rest.substr(std::string_view(BootUploadLetter).size()));
+}
+
+void TProgBoot::SplitUpload(std::string_view nameAndSum, std::string& fileName, std::string& checksum)
+{
+    fileName = nameAndSum.substr(0, nameAndSum.find(' '));
+    checksum = Trim(nameAndSum.substr(fileName.size()));
+}
+
+THexUploader::TUploadArea TProgBoot::BootArea()
+{
+    return {InfoEraseExtendedBoot, InfoUploadExtendedBoot, InfoVerifyChecksum, ErrBootFileEmpty,
+            ExtendedBootFirst,     ExtendedBootLast,       true,               false};
 }
 
 void TProgBoot::TakeLine()
 {
     if (Busy)
         return;
-    if (StartsWith(CommandLine, LineSync)) {
+    std::string rest;
+    switch (Match(CommandLine, rest)) {
+    case Operation::Sync:
         DeviceTypeIndex = 0;
         State = BootState::SendSyncProbe;
         SetBusy();
-        return;
+        break;
+    case Operation::Upload:
+        CommandLine = std::move(rest);
+        State = BootState::StartUpload;
+        SetBusy();
+        break;
+    case Operation::None: break;
     }
-    if (!StartsWith(CommandLine, CmdProgram))
-        return;
-    // "P" and a bank digit is a bank line for the PSD engine.
-    std::string rest = Trim(std::string_view(CommandLine).substr(std::string_view(CmdProgram).size()));
-    if (!StartsWith(rest, BootUploadLetter))
-        return;
-    CommandLine = std::move(rest);
-    State = BootState::StartUpload;
-    SetBusy();
+}
+
+bool TProgBoot::PlanLine(std::string_view line, TOperationPlan& plan) const
+{
+    std::string rest;
+    switch (Match(line, rest)) {
+    case Operation::None: return false;
+    case Operation::Sync:
+        plan.Exchange(std::string_view(CmdSyncProbe).size(), AcknowledgementBytes);
+        // The first type accepted, then the boot checksum and the device identifier up to their ".".
+        plan.Exchange(std::to_string(DeviceTypeCodes[0]).size(),
+                      AcknowledgementBytes + IdentificationReplyLength + AcknowledgementBytes);
+        return true;
+    case Operation::Upload: {
+        const std::string nameAndSum = AfterLetter(rest);
+        std::string fileName;
+        std::string checksum;
+        SplitUpload(nameAndSum, fileName, checksum);
+        PlanUpload(BootArea(), fileName, nameAndSum, checksum, std::string_view(CmdBootUpload).size(), plan);
+        return true;
+    }
+    }
+    return false;
 }
 
 // ---- Synchronisation ----------------------------------------------------------------
@@ -127,9 +151,11 @@ void TProgBoot::ReadIdentification()
     if (InBuffer.find(ReplyAccepted) != IdentificationReplyLength)
         return;
     const std::string_view reply = std::string_view(InBuffer).substr(0, IdentificationReplyLength);
-    const std::string_view bootChecksum = reply.substr(0, 4);
+    const auto checksum = static_cast<std::uint16_t>(HexToWord(reply.substr(0, 4)) - BootChecksumOffset);
     const std::string deviceId(reply.substr(4, 4));
-    Info(InfoBootChecksum + WordToHex(static_cast<std::uint16_t>(HexToWord(bootChecksum) - BootChecksumOffset)));
+    Info(InfoBootChecksum + WordToHex(checksum));
+    if (OnBootChecksum)
+        OnBootChecksum(*this, checksum);
     Info(FormatText(InfoDeviceIdFormat, deviceId));
     SetDeviceID(HexToWord(deviceId));
     ClearInput();
@@ -140,105 +166,21 @@ void TProgBoot::ReadIdentification()
 
 void TProgBoot::StartUpload()
 {
-    CommandLine = TrimLeft(std::string_view(CommandLine).substr(std::string_view(BootUploadLetter).size()));
-    const std::string fileName = CommandLine.substr(0, CommandLine.find(' '));
-    RetryCount = 0;
-    if (!LoadTextLines(CurentDir + fileName, Lines)) {
-        ReportError(CurentDir + CommandLine + FileNotFound);
-        return;
-    }
-    ChecksumText = Trim(std::string_view(CommandLine).substr(fileName.size()));
-    // The erase, then one acknowledgement per transmission: line 0 goes out twice.
-    SetMaxProgress(static_cast<std::int32_t>(Lines.size()) + 2);
-    Send(CmdBootUpload);
-    State = BootState::AwaitEraseStart;
-}
-
-void TProgBoot::AwaitEraseStart()
-{
-    switch (PollReply()) {
-    case ReplyAccepted:
-        ConsumeReply();
-        Info(InfoEraseExtendedBoot);
-        State = BootState::AwaitEraseEnd;
-        break;
-    case ReplyUnknown:
-        ConsumeReply();
-        ReportError(ErrInstructionUnknown);
-        break;
-    default: break;
-    }
-}
-
-void TProgBoot::AwaitEraseEnd()
-{
-    switch (PollReply()) {
-    case ReplyAccepted:
-        ConsumeReply();
-        StepProgress();
-        LineIndex = 0;
-        if (Lines.empty()) {
-            ReportError(ErrBootFileEmpty);
-            return;
-        }
-        Info(InfoUploadExtendedBoot);
-        SendLine(0);
-        State = BootState::UploadLines;
-        break;
-    case ReplyFailed:
-        ConsumeReply();
-        ReportError(ErrErasing);
-        break;
-    default: break;
-    }
-}
-
-void TProgBoot::SendChecksumRecord()
-{
-    Info(InfoVerifyChecksum);
-    const std::string sum = ChecksumText.empty()
-                                ? WordToHex(HexImageChecksum(Lines, ExtendedBootFirst, ExtendedBootLast))
-                                : ChecksumText;
-    Send(BuildHexRecord(HexRecordChecksum, ChecksumRecordAddress, sum) + LineEnd);
-    State = BootState::AwaitChecksumAcknowledgement;
-}
-
-void TProgBoot::AwaitChecksumAcknowledgement()
-{
-    switch (ChecksumAnswer()) {
-    case Answer::Accepted: State = BootState::Done; break;
-    case Answer::SendAgain: State = BootState::SendChecksumRecord; break;  // the record is built and sent again
-    case Answer::Waiting: break;
-    }
-}
-
-void TProgBoot::Done()
-{
-    Lines.clear();
-    State = BootState::Idle;
-    ClearBusy();
+    Area = BootArea();
+    CommandLine = AfterLetter(CommandLine);
+    std::string fileName;
+    SplitUpload(CommandLine, fileName, ChecksumText);
+    if (THexUploader::StartUpload(fileName, CommandLine, CmdBootUpload))
+        State = BootState::AwaitEraseStart;
 }
 
 std::string StateName(TProgBoot::BootState state)
 {
-    using S = TProgBoot::BootState;
-    switch (state) {
-    case S::Idle: return "Idle";
-    case S::StartUpload: return "StartUpload";
-    case S::AwaitEraseStart: return "AwaitEraseStart";
-    case S::SendSyncProbe: return "SendSyncProbe";
-    case S::AwaitBootLoader: return "AwaitBootLoader";
-    case S::SendDeviceType: return "SendDeviceType";
-    case S::AwaitDeviceType: return "AwaitDeviceType";
-    case S::ReadIdentification: return "ReadIdentification";
-    case S::Halted: return "Halted";
-    case S::AwaitEraseEnd: return "AwaitEraseEnd";
-    case S::UploadLines: return "UploadLines";
-    case S::SendChecksumRecord: return "SendChecksumRecord";
-    case S::AwaitChecksumAcknowledgement: return "AwaitChecksumAcknowledgement";
-    case S::Done: return "Done";
-    }
-    return UnnamedState(static_cast<std::uint8_t>(state));
+    static constexpr const char* Names[] = {
+        "Idle", "StartUpload", "AwaitEraseStart", nullptr, "SendSyncProbe", "AwaitBootLoader", "SendDeviceType",
+        "AwaitDeviceType", "ReadIdentification", "Halted", "AwaitEraseEnd", "UploadLines", "SendChecksumRecord",
+        "AwaitChecksumAcknowledgement", "Done"};
+    return NamedState(Names, state);
 }
 
 std::ostream& operator<<(std::ostream& out, TProgBoot::BootState state) { return out << StateName(state); }

@@ -10,9 +10,9 @@
 #include "HexUploader.h"
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
-#include <vector>
 
 class TProgBoot : public THexUploader {
 public:
@@ -35,13 +35,30 @@ public:
         Done = 14,
     };
 
-    void ReportError(std::string_view msg) override;
-    void Reset() override;
     void Step();
+    bool PlanLine(std::string_view line, TOperationPlan& plan) const override;
 
     BootState GetState() const { return State; }
 
+    // The boot loader's checksum, as the operator is shown it, when the card is identified.
+    std::function<void(TGestionnaire& Sender, std::uint16_t checksum)> OnBootChecksum;
+
 private:
+    enum class Operation { None, Sync, Upload };
+    // Which operation the line is, and for "PB" what follows the "B".
+    static Operation Match(std::string_view line, std::string& rest);
+    // What follows the "B" and the blanks behind it: the file name, then the checksum given after it.
+    static std::string AfterLetter(std::string_view rest);
+    static void SplitUpload(std::string_view nameAndSum, std::string& fileName, std::string& checksum);
+    static TUploadArea BootArea();
+
+    // "SYN" ends in Done as well.
+    static constexpr TUploadStates<BootState> UploadStates = {
+        BootState::AwaitEraseStart, BootState::AwaitEraseEnd, BootState::UploadLines, BootState::SendChecksumRecord,
+        BootState::AwaitChecksumAcknowledgement, BootState::Done};
+
+    void Halt() override { State = BootState::Halted; }
+    void BackToIdle() override { State = BootState::Idle; }
     void TakeLine();
 
     void AwaitBootLoader();
@@ -50,14 +67,8 @@ private:
     void ReadIdentification();
 
     void StartUpload();
-    void AwaitEraseStart();
-    void AwaitEraseEnd();
-    void SendChecksumRecord();
-    void AwaitChecksumAcknowledgement();
-    void Done();
 
     BootState State = BootState::Idle;
-    std::string ChecksumText;
     std::uint16_t DeviceTypeIndex = 0;
 };
 

@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
-#include <vector>
 
 class TProgPsd : public THexUploader {
 public:
@@ -38,25 +37,36 @@ public:
         Done = 14,
     };
 
-    void ReportError(std::string_view msg) override;
-    void Reset() override;
     void Step();
+    bool PlanLine(std::string_view line, TOperationPlan& plan) const override;
 
     PsdState GetState() const { return State; }
 
 private:
-    void TakeLine();
+    struct TKeyword {
+        const char* Letter;
+        PsdState FirstState;
+    };
+    // The keyword of the line and its bank digit, with the rest of the line
+    // from that digit on; nullptr when the line is not this engine's.
+    static const TKeyword* Match(std::string_view line, std::string& rest);
+    static TUploadArea BankArea(std::int32_t bank);
     // A bank command or message: the text followed directly by the bank digit.
-    std::string WithBankDigit(std::string_view text) const;
+    static std::string WithBankDigit(std::string_view text, std::int32_t bank);
+
+    // "D" and "F" end in Done as well.
+    static constexpr TUploadStates<PsdState> UploadStates = {
+        PsdState::AwaitEraseStart, PsdState::AwaitEraseEnd, PsdState::UploadLines, PsdState::SendChecksumRecord,
+        PsdState::AwaitChecksumAcknowledgement, PsdState::Done};
+
+    void Halt() override { State = PsdState::Halted; }
+    void BackToIdle() override { State = PsdState::Idle; }
+    void TakeLine();
     // One poll for "."; true when it came and was consumed. "I" instead ends the operation.
     bool InstructionAccepted();
 
     void StartUpload();
-    void AwaitEraseEnd();
-    void SendChecksumRecord();
-    void AwaitChecksumAcknowledgement();
     void ReadMcuId();
-    void Done();
 
     PsdState State = PsdState::Idle;
     std::int32_t Bank = 0;

@@ -75,13 +75,21 @@ bool StartsWith(std::string_view text, std::string_view prefix)
     return text.substr(0, prefix.size()) == prefix;
 }
 
-std::string FormatText(std::string_view pattern, std::string_view arg)
+std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args)
 {
-    std::string result(pattern);
-    const std::size_t at = result.find("%s");
-    if (at != std::string::npos)
-        result.replace(at, 2, arg);
-    return result;
+    constexpr std::string_view Placeholder = "%s";
+    std::string result;
+    const std::string_view* arg = args.begin();
+    for (;;) {
+        const std::size_t at = pattern.find(Placeholder);
+        if (at == std::string_view::npos || arg == args.end()) {
+            result += pattern;
+            return result;
+        }
+        result += pattern.substr(0, at);
+        result += *arg++;
+        pattern.remove_prefix(at + Placeholder.size());
+    }
 }
 
 bool StrToInt64(std::string_view text, std::int64_t& value)

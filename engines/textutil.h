@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -12,8 +13,11 @@ std::string TrimRight(std::string_view text);
 
 bool StartsWith(std::string_view text, std::string_view prefix);
 
-// The pattern with its first "%s" replaced by arg.
-std::string FormatText(std::string_view pattern, std::string_view arg);
+// The pattern with each "%s" replaced by the next argument, in one pass: a "%s"
+// that an argument brings along is printed as it is. A "%s" left without an
+// argument stays.
+std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args);
+inline std::string FormatText(std::string_view pattern, std::string_view arg) { return FormatText(pattern, {arg}); }
 
 // The standard integer text conversion: leading blanks, an optional sign, then
 // decimal digits, or hexadecimal digits after "$", "x" or "0x" (x in either

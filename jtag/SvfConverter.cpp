@@ -309,7 +309,7 @@ bool SvfConverter::Scan(const Tokens& tokens, ScanDefaults& defaults)
     if (tokens.size() < 2 || !ParseCount(tokens[1], length))
         return Fail(FormatText(SvfUnreadable, tokens.front()));
     if (length > MaxScanBits)
-        return Fail(FormatText(FormatText(SvfScanTooLong, tokens[1]), std::to_string(MaxScanBits)));
+        return Fail(FormatText(SvfScanTooLong, {tokens[1], std::to_string(MaxScanBits)}));
     const bool sameLength = defaults.Length == length;
     std::string tdi = sameLength ? defaults.Tdi : std::string();
     const std::string allOnes(DigitsFor(length), 'F');

@@ -4,7 +4,6 @@
 #include "constante.h"
 #include "textutil.h"
 
-#include <filesystem>
 #include <limits>
 #include <ostream>
 
@@ -20,6 +19,16 @@ constexpr std::string_view ZeroDigits = "00";
 constexpr std::size_t SumDigits = 2;
 
 std::string LineText(std::int32_t number) { return std::to_string(number); }
+
+// The letter and the selector.
+constexpr std::size_t TargetCommandLength = 2;
+// The card's ESC "." that asks for the stream of the record it accepted.
+constexpr std::size_t StreamRequestBytes = 2;
+// Captured bits come back as hex digits, two sum digits and ESC "."; the engine answers ".".
+constexpr std::size_t CaptureFrameBytes = SumDigits + 2;
+constexpr std::uint64_t BitsPerByte = 8;
+
+std::size_t RecordBytes(std::string_view record) { return record.size() + std::string_view(constante::LineEnd).size(); }
 
 }  // namespace
 
@@ -56,26 +65,106 @@ void TProgJtag::Step()
     }
 }
 
+TProgJtag::JtagState TProgJtag::Match(std::string_view line, std::string& rest)
+{
+    JtagState next;
+    if (StartsWith(line, constante::CmdIdentify))
+        next = JtagState::SendIdentify;
+    else if (StartsWith(line, constante::CmdProgram))
+        next = JtagState::SendProgram;
+    else if (StartsWith(line, constante::CmdFunction))
+        next = JtagState::SendFunction;
+    else
+        return JtagState::Idle;
+    // A line that addresses another target is left to the other engines.
+    rest = Trim(line.substr(1));
+    return !rest.empty() && rest.front() == constante::JtagSelector ? next : JtagState::Idle;
+}
+
 void TProgJtag::Offer()
 {
     if (Busy)
         return;
-    JtagState next;
-    if (StartsWith(CommandLine, constante::CmdIdentify))
-        next = JtagState::SendIdentify;
-    else if (StartsWith(CommandLine, constante::CmdProgram))
-        next = JtagState::SendProgram;
-    else if (StartsWith(CommandLine, constante::CmdFunction))
-        next = JtagState::SendFunction;
-    else
-        return;
-    // The line is left untouched when it addresses another target, for the other engines.
-    std::string rest = Trim(std::string_view(CommandLine).substr(1));
-    if (rest.empty() || rest.front() != constante::JtagSelector)
+    std::string rest;
+    const JtagState next = Match(CommandLine, rest);
+    if (next == JtagState::Idle)
         return;
     CommandLine = std::move(rest);
     SetBusy();
     State = next;
+}
+
+bool TProgJtag::PlanLine(std::string_view line, TOperationPlan& plan) const
+{
+    std::string rest;
+    switch (Match(line, rest)) {
+    case JtagState::Idle: return false;
+    case JtagState::SendIdentify:
+        plan.Exchange(TargetCommandLength, AcknowledgementBytes + IdentifierDigits + AcknowledgementBytes);
+        return true;
+    case JtagState::SendProgram:
+        plan.Exchange(TargetCommandLength, AcknowledgementBytes);
+        plan.PauseMs = static_cast<std::uint32_t>(PlayOpenPause.count());
+        PlanPlay(Trim(std::string_view(rest).substr(1)), plan);
+        return true;
+    default:
+        plan.Exchange(TargetCommandLength, AcknowledgementBytes);
+        return true;
+    }
+}
+
+// The play as the engine runs it, record by record, with each line the
+// translator rejects (the run stops at the first).
+void TProgJtag::PlanPlay(const std::string& fileName, TOperationPlan& plan) const
+{
+    const std::string path = CurentDir + fileName;
+    TextLineReader file;
+    switch (Files->Open(path, file)) {
+    case TFileSource::TOpenResult::Missing: plan.Refuse(path + constante::FileNotFound); return;
+    case TFileSource::TOpenResult::Unreadable: plan.Refuse(constante::ErrReadingEffectFile + path); return;
+    case TFileSource::TOpenResult::Opened: break;
+    }
+    plan.Files.push_back(path);
+    SvfTranslator translator;
+    std::string line;
+    std::string record;
+    std::int32_t number = 0;
+    while (file.ReadLine(line)) {
+        ++number;
+        record.clear();
+        translator.TranslateLine(line, record);
+        if (record == TranslateError) {
+            plan.Problem(path, number, constante::ErrEffectFileLine + LineText(number));
+            continue;
+        }
+        if (record.empty())
+            continue;
+        ++plan.Records;
+        plan.BytesToCard += RecordBytes(record);
+        if (translator.IsStreamPending()) {
+            ++plan.Streams;
+            plan.BytesFromCard += StreamRequestBytes;
+            plan.BytesToCard += translator.GetTdi().size();
+        }
+        if ((translator.GetScanCode() & ScanCapture) != 0) {
+            const std::uint64_t capturedBytes =
+                (static_cast<std::uint64_t>(translator.GetBitLength()) + BitsPerByte - 1) / BitsPerByte;
+            plan.BytesFromCard += 2 * capturedBytes + CaptureFrameBytes;
+            plan.BytesToCard += AcknowledgementBytes;  // the engine's "." for bits with the right sum
+        }
+        plan.BytesFromCard += AcknowledgementBytes;
+    }
+    if (file.Failed()) {
+        plan.Problem(path, number + 1, constante::ErrReadingEffectLine + LineText(number + 1));
+        return;
+    }
+    if (number == 0) {
+        plan.Refuse(constante::ErrEffectFileEmpty);
+        return;
+    }
+    ++plan.Records;
+    plan.BytesToCard += RecordBytes(constante::EndOfFileRecord);
+    plan.BytesFromCard += AcknowledgementBytes;
 }
 
 void TProgJtag::SendTargetCommand(std::string_view command, JtagState next)
@@ -87,15 +176,10 @@ void TProgJtag::SendTargetCommand(std::string_view command, JtagState next)
 
 void TProgJtag::WaitIdentifyAck()
 {
-    PollInput();
-    if (InputBeginsWith(constante::ReplyAccepted)) {
-        Info(constante::InfoExtractJtagIds);
-        ConsumeChars(1);
-        State = JtagState::WaitIdentifiers;
-    } else if (InputBeginsWith(constante::ReplyUnknown)) {
-        ConsumeChars(1);
-        ReportError(constante::ErrInstructionUnknown);
-    }
+    if (!Acknowledged(constante::ReplyUnknown, constante::ErrInstructionUnknown))
+        return;
+    Info(constante::InfoExtractJtagIds);
+    State = JtagState::WaitIdentifiers;
 }
 
 void TProgJtag::WaitIdentifiers()
@@ -124,14 +208,8 @@ void TProgJtag::SendProgram()
 
 void TProgJtag::WaitProgramAck()
 {
-    PollInput();
-    if (InputBeginsWith(constante::ReplyAccepted)) {
-        ConsumeChars(1);
+    if (Acknowledged(constante::ReplyUnknown, constante::ErrInstructionUnknown))
         OpenPlay();
-    } else if (InputBeginsWith(constante::ReplyUnknown)) {
-        ConsumeChars(1);
-        ReportError(constante::ErrInstructionUnknown);
-    }
 }
 
 // The card's answer to the record sent last; the first ".", "X" or "R" decides.
@@ -156,7 +234,7 @@ void TProgJtag::Play()
         break;
     case constante::ReplyRepeat:
         ClearInput();
-        if (CountRetry())
+        if (RetryAllowed())
             ResendRecord();
         break;
     }
@@ -180,12 +258,10 @@ void TProgJtag::WaitEndAck()
         // The end record arrived damaged, as any record can on a noisy line: it
         // goes again, within the play's retransmissions.
         ClearInput();
-        if (CountRetransmission() <= MaxRetries) {
+        if (RetryCount >= MaxRetries)
+            SpeedUp();  // the play ends here, as after any answer to the end record
+        if (RetryAllowed())
             SendEndRecord();
-            break;
-        }
-        SpeedUp();
-        ReportError(constante::ErrTooManyRetries);
         break;
     }
 }
@@ -194,14 +270,8 @@ void TProgJtag::SendEndRecord() { Send(std::string(constante::EndOfFileRecord) +
 
 void TProgJtag::WaitFunctionAck()
 {
-    PollInput();
-    if (InputBeginsWith(constante::ReplyAccepted)) {
-        ConsumeChars(1);
+    if (Acknowledged(constante::ReplyUnknown, constante::ErrInstructionUnknown))
         State = JtagState::Done;
-    } else if (InputBeginsWith(constante::ReplyUnknown)) {
-        ConsumeChars(1);
-        ReportError(constante::ErrInstructionUnknown);
-    }
 }
 
 void TProgJtag::Finish()
@@ -299,7 +369,7 @@ void TProgJtag::CheckCapture()
         sumRight = summed == decoded;
     }
     if (!sumRight) {
-        if (CountRetry())
+        if (RetryAllowed())
             Send(std::string(1, constante::ReplyRepeat));
         return;
     }
@@ -314,22 +384,13 @@ void TProgJtag::CheckCapture()
         ReportError(constante::ErrExecutingEffectLine + LineText(LineNumber));
 }
 
-bool TProgJtag::CountRetry()
-{
-    if (CountRetransmission() <= MaxRetries)
-        return true;
-    ReportError(constante::ErrTooManyRetries);
-    return false;
-}
-
 std::int32_t TProgJtag::OpenEffectFile(const std::string& path)
 {
-    std::error_code error;
-    const bool exists = std::filesystem::exists(path, error);
-    if (!exists && !error)
-        return EffectFileMissing;
-    if (error || !EffectFile.Open(path))
-        return EffectFileUnreadable;
+    switch (Files->Open(path, EffectFile)) {
+    case TFileSource::TOpenResult::Missing: return EffectFileMissing;
+    case TFileSource::TOpenResult::Unreadable: return EffectFileUnreadable;
+    case TFileSource::TOpenResult::Opened: break;
+    }
     std::int32_t count = 0;
     std::string line;
     while (count < std::numeric_limits<std::int32_t>::max() && EffectFile.ReadLine(line))
@@ -374,8 +435,6 @@ std::string TProgJtag::DecodeCapture(std::string_view reply)
     }
     return digits;
 }
-
-bool TProgJtag::InputBeginsWith(char reply) const { return !InBuffer.empty() && InBuffer.front() == reply; }
 
 void TProgJtag::ConsumeChars(std::size_t count) { ConsumeInput(InBuffer.substr(0, count)); }
 

@@ -58,6 +58,8 @@ public:
     // The effect file stays open; the next play replaces it.
     void Reset() override;
     void Step();
+    // For a play: the records of the whole file and every line the card cannot take.
+    bool PlanLine(std::string_view line, TOperationPlan& plan) const override;
 
     // Opens the file, counts its lines by reading it through, and rewinds it.
     std::int32_t OpenEffectFile(const std::string& path);
@@ -66,7 +68,8 @@ public:
 
     // The first ".", "X" or "R" in InBuffer, or NoReply.
     char FindReplyChar() const;
-    static constexpr char NoReply = '\0';
+    // The plan takes one device on the chain: its 32-bit identifier in hex digits.
+    static constexpr std::size_t IdentifierDigits = 8;
     // The captured-data reply with its escapes resolved, up to its ESC ".":
     // hex digits followed by their two sum digits.
     static std::string DecodeCapture(std::string_view reply);
@@ -81,6 +84,11 @@ public:
     const std::string& GetEffectLine() const { return EffectLine; }
 
 private:
+    // The state a line starts, with the rest of the line from the selector on;
+    // Idle when the line is not this engine's.
+    static JtagState Match(std::string_view line, std::string& rest);
+    void PlanPlay(const std::string& fileName, TOperationPlan& plan) const;
+
     void Offer();
     void SendTargetCommand(std::string_view command, JtagState next);
     void WaitIdentifyAck();
@@ -99,9 +107,6 @@ private:
     void ResendRecord();
     void SendStream();
     void CheckCapture();
-    // Counts one repetition; false (and the operation ended) past the limit.
-    bool CountRetry();
-    bool InputBeginsWith(char reply) const;
     void ConsumeChars(std::size_t count);
 
     JtagState State = JtagState::Idle;

@@ -43,7 +43,7 @@ std::string SerialOpenFailureText(const std::string& device, TSerialOpenProblem 
     switch (problem) {
     case TSerialOpenProblem::Denied: {
         const std::string name = group.empty() ? std::string(constante::SerialUsualGroup) : group;
-        advice = FormatText(FormatText(FormatText(constante::SerialDeniedFormat, device), name), name);
+        advice = FormatText(constante::SerialDeniedFormat, {device, name, name});
         break;
     }
     case TSerialOpenProblem::InUse:

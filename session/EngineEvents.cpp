@@ -16,6 +16,7 @@ void TUpdateSession::WireEngine(TGestionnaire& engine)
     engine.OnInfo = [this](TGestionnaire& sender) { EngineInfo(sender); };
     engine.OnError = [this](TGestionnaire& sender) { EngineError(sender); };
     engine.OnChangeDeviceID = [this](TGestionnaire& sender) { EngineChangeDeviceID(sender); };
+    engine.OnRetransmission = [this](TGestionnaire&) { EngineRetransmission(); };
 }
 
 void TUpdateSession::EngineSend(TGestionnaire& Sender)
@@ -23,15 +24,11 @@ void TUpdateSession::EngineSend(TGestionnaire& Sender)
     StepSentToCard = true;
     ++LinesSent;
     BytesCarried += Sender.GetOutBuffer().size();
-    TellSent();
+    TellSent(Sender.GetOutBuffer());
     Driver->SendRaw(Sender.GetOutBuffer());
 }
 
-void TUpdateSession::EngineReceive(TGestionnaire& Sender)
-{
-    Sender.SetInBuffer(ReceivedText);
-    TellVersionReply(Sender);
-}
+void TUpdateSession::EngineReceive(TGestionnaire& Sender) { Sender.SetInBuffer(ReceivedText); }
 
 void TUpdateSession::EngineChangeBufIn(TGestionnaire& Sender)
 {
@@ -52,11 +49,7 @@ void TUpdateSession::EngineStepProgress(TGestionnaire&) { StepBar(TRunBar::Opera
 
 void TUpdateSession::EngineChangeMaxProgress(TGestionnaire& Sender) { SetBarMaximum(TRunBar::Operation, Sender.GetMaxProgress()); }
 
-void TUpdateSession::EngineInfo(TGestionnaire& Sender)
-{
-    TellEngineInfo(Sender);
-    ShowInfo(Sender.GetInfoText());
-}
+void TUpdateSession::EngineInfo(TGestionnaire& Sender) { ShowInfo(Sender.GetInfoText()); }
 
 void TUpdateSession::EngineError(TGestionnaire& Sender)
 {
@@ -73,6 +66,12 @@ void TUpdateSession::EngineChangeDeviceID(TGestionnaire& Sender)
     TellDeviceId();
     if (OnDeviceID)
         OnDeviceID(CardDeviceID);
+}
+
+void TUpdateSession::EngineRetransmission()
+{
+    ++Retransmissions;
+    TellRetransmission();
 }
 
 void TUpdateSession::LookUpOptionCode()

@@ -3,8 +3,6 @@
 #include "UpdateSession.h"
 
 #include "RunObserver.h"
-#include "constante.h"
-#include "textutil.h"
 
 void TUpdateSession::TellRunStarted()
 {
@@ -20,21 +18,26 @@ void TUpdateSession::TellStatusLine()
 
 void TUpdateSession::TellLineStarted(const std::string& script, std::int32_t lineNumber, const std::string& line)
 {
-    RetriesBeforeLine = RetriesAsked();
     if (RunObserver)
         RunObserver->LineStarted(script, lineNumber, line);
 }
 
-void TUpdateSession::TellSent()
+void TUpdateSession::TellSent(const std::string& text)
 {
     if (RunObserver)
-        RunObserver->SentToCard();
+        RunObserver->SentToCard(text);
+}
+
+void TUpdateSession::TellRetransmission()
+{
+    if (RunObserver)
+        RunObserver->RetransmissionAsked();
 }
 
 void TUpdateSession::TellEngineBusy(TGestionnaire& Sender)
 {
     if (RunObserver && !Sender.IsBusy())
-        RunObserver->LineEngineIdle(RetriesAsked() - RetriesBeforeLine);
+        RunObserver->LineEngineIdle();
 }
 
 void TUpdateSession::TellEngineError(TGestionnaire& Sender)
@@ -43,20 +46,22 @@ void TUpdateSession::TellEngineError(TGestionnaire& Sender)
         RunObserver->LineFailed(Sender.GetErrorText());
 }
 
-void TUpdateSession::TellEngineInfo(TGestionnaire& Sender)
+void TUpdateSession::TellBootChecksum(std::uint16_t checksum)
 {
-    const std::string& text = Sender.GetInfoText();
-    if (RunObserver && &Sender == ProgBoot.get() && StartsWith(text, constante::InfoBootChecksum))
-        RunObserver->BootChecksum(text.substr(std::string_view(constante::InfoBootChecksum).size()));
+    if (RunObserver)
+        RunObserver->BootChecksum(checksum);
 }
 
-// The version engine takes the card's reply to "T" when its first "." follows
-// the four version characters; the observer hears of the same reply.
-void TUpdateSession::TellVersionReply(TGestionnaire& Sender)
+void TUpdateSession::TellVersionRead(const TCardText& text)
 {
-    if (RunObserver && &Sender == InstCrt.get() && InstCrt->GetState() == TInstCrt::InstState::CompareVersion &&
-        ReceivedText.find(constante::ReplyAccepted) == constante::VersionReplyLength)
-        RunObserver->VersionRead(ReceivedText.substr(0, constante::VersionReplyLength));
+    if (RunObserver)
+        RunObserver->VersionRead(text);
+}
+
+void TUpdateSession::TellTextWritten(const TCardText& text)
+{
+    if (RunObserver)
+        RunObserver->TextWritten(text);
 }
 
 void TUpdateSession::TellDeviceType()

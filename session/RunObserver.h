@@ -4,6 +4,7 @@
 // status line, but never starts or stops a run.
 #pragma once
 
+#include "InstCourante.h"
 #include "SkipReason.h"
 #include "UpdateSession.h"
 
@@ -20,21 +21,24 @@ public:
     virtual void StatusLine(const std::string&) {}
     // The card answered the device query of the probe with its type.
     virtual void DeviceType(std::uint32_t) {}
-    // The boot loader's checksum, 4 hexadecimal digits, as the status line shows it.
-    virtual void BootChecksum(const std::string&) {}
+    // The boot loader's checksum, as the status line shows it.
+    virtual void BootChecksum(std::uint16_t) {}
     virtual void DeviceId(std::int32_t) {}
     // An operation line is offered to the engines. script: the script file, or
     // empty for the lines the session runs by itself (lineNumber 0).
     virtual void LineStarted(const std::string& /*script*/, std::int32_t /*lineNumber*/, const std::string& /*line*/) {}
     // A text left for the card while the line runs.
-    virtual void SentToCard() {}
-    // The engine that took the line is idle again; retransmissions: the card's
-    // requests to send again that it served. An engine error may follow at once.
-    virtual void LineEngineIdle(std::int32_t /*retransmissions*/) {}
+    virtual void SentToCard(const std::string& /*text*/) {}
+    // The card asked for a text again while the line runs.
+    virtual void RetransmissionAsked() {}
+    // The engine that took the line is idle again. An engine error may follow at once.
+    virtual void LineEngineIdle() {}
     // The engine that took the line stopped on this error.
     virtual void LineFailed(const std::string&) {}
     // The card's reply to a "T" line: the version it holds.
-    virtual void VersionRead(const std::string&) {}
+    virtual void VersionRead(const TCardText&) {}
+    // The card took a version ("V", "UV") or its option code ("OP").
+    virtual void TextWritten(const TCardText&) {}
     // component: the script's name for it ("3", "C0", "MB"...).
     virtual void ComponentSkipped(const std::string& /*component*/, TSkipReason) {}
     // message: the error (failed) or the last status line; script: the script

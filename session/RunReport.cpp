@@ -65,14 +65,6 @@ const char* ConnectionText(tConnectionType type)
     }
 }
 
-// The component character and what follows it, of a "V" or "T" line.
-void SplitComponent(std::string_view rest, std::string& component, std::string& text)
-{
-    const std::string trimmed = Trim(rest);
-    component = trimmed.substr(0, 1);
-    text = trimmed.empty() ? std::string() : Trim(std::string_view(trimmed).substr(1));
-}
-
 std::string SystemReason(int error) { return std::strerror(error); }
 
 // A complete file in the folder under a temporary name, for LinkNew.
@@ -167,7 +159,7 @@ void TRunReport::StatusLine(const std::string& line)
 
 void TRunReport::DeviceType(std::uint32_t type) { Type = type; }
 
-void TRunReport::BootChecksum(const std::string& checksum) { Checksum = checksum; }
+void TRunReport::BootChecksum(std::uint16_t checksum) { Checksum = checksum; }
 
 void TRunReport::DeviceId(std::int32_t id) { Id = id; }
 
@@ -185,20 +177,25 @@ void TRunReport::LineStarted(const std::string& script, std::int32_t lineNumber,
     Lines.push_back(std::move(started));
 }
 
-void TRunReport::SentToCard()
+void TRunReport::SentToCard(const std::string&)
 {
     if (TLine* open = OpenLine())
         ++open->Sent;
 }
 
-void TRunReport::LineEngineIdle(std::int32_t retransmissions)
+void TRunReport::RetransmissionAsked()
+{
+    if (TLine* open = OpenLine())
+        ++open->Retransmissions;
+}
+
+void TRunReport::LineEngineIdle()
 {
     TLine* open = OpenLine();
     if (!open)
         return;
     open->EngineIdle = true;
     open->End = Now();
-    open->Retransmissions = retransmissions;
 }
 
 void TRunReport::LineFailed(const std::string& message)
@@ -207,18 +204,30 @@ void TRunReport::LineFailed(const std::string& message)
         SettleLine(*open, constante::ReportFailed, message);
 }
 
-void TRunReport::VersionRead(const std::string& version)
+TRunReport::TVersion TRunReport::VersionOfLine(const TCardText& text) const
 {
-    const TLine* open = OpenLine();
-    if (!open)
-        return;
-    TVersion read;
-    read.Script = open->Script;
-    read.Line = open->Number;
-    read.Command = constante::CmdVersionTest;
-    SplitComponent(std::string_view(open->Text).substr(1), read.Component, read.Expected);
-    read.Version = version;
-    Read.push_back(std::move(read));
+    TVersion version;
+    if (!Lines.empty()) {
+        version.Script = Lines.back().Script;
+        version.Line = Lines.back().Number;
+    }
+    version.Command = text.Command;
+    version.Component = text.Component;
+    version.Expected = text.Expected;
+    version.Version = text.Text;
+    return version;
+}
+
+void TRunReport::VersionRead(const TCardText& text)
+{
+    if (InRun)
+        Read.push_back(VersionOfLine(text));
+}
+
+void TRunReport::TextWritten(const TCardText& text)
+{
+    if (InRun)
+        Written.push_back(VersionOfLine(text));
 }
 
 // Manual mode tells its choice once per probe of the card: each skip is kept once.
@@ -272,27 +281,6 @@ void TRunReport::SettleLine(TLine& line, const std::string& result, const std::s
     line.Message = message;
     if (!line.EngineIdle)
         line.End = Now();
-    if (result == constante::ReportLineOk)
-        NoteWrittenVersion(line);
-}
-
-// "V" with a component, "UV" and "OP": what the card accepted.
-void TRunReport::NoteWrittenVersion(const TLine& line)
-{
-    TVersion written;
-    written.Script = line.Script;
-    written.Line = line.Number;
-    const std::string_view text = line.Text;
-    if (StartsWith(text, constante::CmdVersionWrite)) {
-        written.Command = constante::CmdVersionWrite;
-        SplitComponent(text.substr(written.Command.size()), written.Component, written.Version);
-    } else if (StartsWith(text, constante::CmdUserVersion) || StartsWith(text, constante::CmdOption)) {
-        written.Command = text.substr(0, 2);
-        written.Version = Trim(text.substr(2));
-    } else {
-        return;
-    }
-    Written.push_back(std::move(written));
 }
 
 // ---- The files ----------------------------------------------------------------------------
@@ -307,7 +295,7 @@ QJsonObject TRunReport::ToJson() const
     QJsonObject device;
     device[QStringLiteral("type")] = Type ? QJsonValue(static_cast<qint64>(*Type)) : QJsonValue();
     device[QStringLiteral("id")] = Id ? QJsonValue(QString::fromStdString(DeviceIdText())) : QJsonValue();
-    device[QStringLiteral("boot_checksum")] = Checksum ? Text(*Checksum) : QJsonValue();
+    device[QStringLiteral("boot_checksum")] = Checksum ? Text(WordToHex(*Checksum)) : QJsonValue();
 
     const auto versions = [](const std::vector<TVersion>& list, bool read) {
         QJsonArray array;
@@ -388,7 +376,7 @@ std::string TRunReport::LogText() const
     log += constante::LogPort + PortText(Link) + " " + ConnectionText(Link.ConType) + '\n';
     log += FormatText(constante::LogDevice, Type ? std::to_string(*Type) : constante::ReportDeviceUnknown);
     log += constante::LogDeviceId + (Id ? DeviceIdText() : std::string(constante::ReportDeviceUnknown));
-    log += constante::LogBootChecksum + Checksum.value_or(constante::ReportDeviceUnknown) + '\n';
+    log += constante::LogBootChecksum + (Checksum ? WordToHex(*Checksum) : std::string(constante::ReportDeviceUnknown)) + '\n';
     for (const TVersion& read : Read)
         log += constante::LogVersionRead + read.Command + read.Component + ' ' + read.Version + " (" + read.Expected + ")\n";
     for (const TVersion& written : Written)

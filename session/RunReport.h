@@ -54,13 +54,15 @@ public:
     void RunStarted() override;
     void StatusLine(const std::string& line) override;
     void DeviceType(std::uint32_t type) override;
-    void BootChecksum(const std::string& checksum) override;
+    void BootChecksum(std::uint16_t checksum) override;
     void DeviceId(std::int32_t id) override;
     void LineStarted(const std::string& script, std::int32_t lineNumber, const std::string& line) override;
-    void SentToCard() override;
-    void LineEngineIdle(std::int32_t retransmissions) override;
+    void SentToCard(const std::string& text) override;
+    void RetransmissionAsked() override;
+    void LineEngineIdle() override;
     void LineFailed(const std::string& message) override;
-    void VersionRead(const std::string& version) override;
+    void VersionRead(const TCardText& text) override;
+    void TextWritten(const TCardText& text) override;
     void ComponentSkipped(const std::string& component, TSkipReason reason) override;
     void RunEnded(TUpdateSession::TRunResult result, const std::string& message, const std::string& script) override;
 
@@ -98,7 +100,8 @@ private:
 
     TLine* OpenLine();
     void SettleLine(TLine& line, const std::string& result, const std::string& message);
-    void NoteWrittenVersion(const TLine& line);
+    // The text as an entry of the open line, or of no line.
+    TVersion VersionOfLine(const TCardText& text) const;
 
     QJsonObject ToJson() const;
     std::string LogText() const;
@@ -119,7 +122,7 @@ private:
     TLinkSettings Link;
     std::optional<std::uint32_t> Type;
     std::optional<std::int32_t> Id;
-    std::optional<std::string> Checksum;
+    std::optional<std::uint16_t> Checksum;
     std::vector<TLine> Lines;
     std::vector<TVersion> Read;
     std::vector<TVersion> Written;

@@ -197,7 +197,7 @@ void TUpdateSession::StepLoadScript()
     Timer1.setInterval(static_cast<int>(RunIntervalMs));
     Plan = {};
     LinesSent = 0;
-    RetriesBeforeRun = RetriesAsked();
+    Retransmissions = 0;
     BytesCarried = 0;
     RunClock.start();
     if (!LoadTextLines(ScriptPath, ScriptLines)) {
@@ -232,7 +232,10 @@ void TUpdateSession::StepLoadScript()
 // carry, which the time left is measured against.
 bool TUpdateSession::CheckedUpdate()
 {
-    Plan = PlanUpdate(AppDir, ScriptPath);
+    TPlanSettings settings;
+    settings.Files = &ProgJtag->GetFileSource();
+    settings.PlayOpenPause = ProgJtag->PlayOpenPause;
+    Plan = PlanUpdate(AppDir, ScriptPath, settings);
     if (!CheckUpdate || Plan.IsClean())
         return true;
     const std::size_t shown = std::min(Plan.Problems.size(), ProblemsShown);
@@ -311,17 +314,17 @@ void TUpdateSession::StepAwaitCardType()
 std::string TUpdateSession::UnansweredLinkText() const
 {
     if (!Link.IsLan())
-        return FormatText(FormatText(constante::NoAnswerSerialFormat,
-                                     Link.ComPort + FormatText(constante::OpenedDeviceFormat, Driver->GetPort())),
-                          std::to_string(Driver->GetBaudRate()));
+        return FormatText(constante::NoAnswerSerialFormat,
+                          {Link.ComPort + FormatText(constante::OpenedDeviceFormat, Driver->GetPort()),
+                           std::to_string(Driver->GetBaudRate())});
     const std::string peer = Driver->GetIpRemoteAddress() + ':' + std::to_string(Driver->GetIpRemotePort());
     if (Link.ConType == CON_TCP && !Driver->GetTcpClient().IsConnected()) {
         const std::string& failure = Driver->GetTcpClient().LastFailure();
-        return FormatText(FormatText(constante::NoTcpConnectionFormat, peer),
-                          failure.empty() ? std::string(constante::NoTcpConnectionPending) : failure);
+        return FormatText(constante::NoTcpConnectionFormat,
+                          {peer, failure.empty() ? std::string(constante::NoTcpConnectionPending) : failure});
     }
-    return FormatText(FormatText(constante::NoAnswerLanFormat, peer),
-                      Link.ConType == CON_TCP ? constante::ConTypeTcp : constante::ConTypeUdp);
+    return FormatText(constante::NoAnswerLanFormat,
+                      {peer, Link.ConType == CON_TCP ? constante::ConTypeTcp : constante::ConTypeUdp});
 }
 
 void TUpdateSession::StepStartSync()

@@ -4,23 +4,9 @@
 
 namespace {
 
-constexpr double BitsPerByte = 10.0;  // start bit, 8 data bits, stop bit
 constexpr double MillisecondsPerSecond = 1000.0;
 
 }  // namespace
-
-std::string ProblemText(const TPlanProblem& problem)
-{
-    const std::string where = problem.Line > 0 ? problem.File + ':' + std::to_string(problem.Line) : problem.File;
-    return where + ": " + problem.Message;
-}
-
-double TPlanStep::WireSeconds() const
-{
-    if (Baud == 0)
-        return 0.0;
-    return static_cast<double>(BytesToCard + BytesFromCard) * BitsPerByte / Baud;
-}
 
 std::uint64_t TUpdatePlan::BytesToCard() const
 {
@@ -54,9 +40,9 @@ double TUpdatePlan::PauseSeconds() const
     return seconds;
 }
 
-TUpdatePlan PlanUpdate(const std::string& appDir, const std::string& scriptPath)
+TUpdatePlan PlanUpdate(const std::string& appDir, const std::string& scriptPath, const TPlanSettings& settings)
 {
     TUpdatePlan plan;
-    TUpdatePlanner(appDir, scriptPath, plan).Walk();
+    TUpdatePlanner(appDir, scriptPath, settings, plan).Walk();
     return plan;
 }

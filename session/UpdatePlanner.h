@@ -1,13 +1,11 @@
 // TUpdatePlanner: walks an update as a run walks it, without a card.
 //
 // The main script, each component script its "CM" and "C0" lines reach and
-// every file a line names are found as a run finds them. Each line is offered
-// to the four engines in the run's order, so a line is an operation exactly
-// when a run would take it, and the engine that takes it is stepped once more:
-// whatever it reports then, before it would wait for the card, is what the run
-// would stop with. The files of each operation are then read through for the
-// problems the engines find only part-way, and the bytes each way are counted
-// from what the engines send and the card answers.
+// the lines a run adds are found as a run finds them. Each operation line is
+// offered to the four engines in the run's order, so a line is an operation
+// exactly when a run would take it; the engine that takes it says what it
+// will do: its exchanges with the card, its pauses, the files it reads and
+// the problems that would stop it.
 #pragma once
 
 #include "InstCourante.h"
@@ -22,7 +20,8 @@
 
 class TUpdatePlanner {
 public:
-    TUpdatePlanner(const std::string& appDir, const std::string& scriptPath, TUpdatePlan& plan);
+    TUpdatePlanner(const std::string& appDir, const std::string& scriptPath, const TPlanSettings& settings,
+                   TUpdatePlan& plan);
 
     void Walk();
 
@@ -38,31 +37,13 @@ private:
     void Component(const Origin& origin, const std::string& folder);
     void RunStart();
     void RunEnd();
-
-    using OperationPlan = void (TUpdatePlanner::*)(const Origin&, const std::string&);
-
     void Operation(const Origin& origin, const std::string& line);
-    // False when the engine leaves the line to the others. When it takes the
-    // line, either its first step reports the error the run would stop with, or
-    // plan counts the operation and reads its files.
-    template <class Engine>
-    bool Offer(Engine& engine, const Origin& origin, const std::string& line, OperationPlan plan);
-
-    void BootOperation(const Origin& origin, const std::string& line);
-    void CheckOperation(const Origin& origin, const std::string& line);
-    void BankOperation(const Origin& origin, const std::string& line);
-    void JtagOperation(const Origin& origin, const std::string& line);
-    void Upload(const Origin& origin, TPlanStep& step, const std::string& path, std::uint16_t first,
-                std::uint16_t last, const std::string& checksumText, const char* emptyMessage);
-    void CheckTextLength(const Origin& origin, const std::string& text, const char* message);
-
-    TPlanStep& NewStep(const Origin& origin, const std::string& operation);
-    // One command (or text) and the card's answer of that many bytes.
-    static void Exchange(TPlanStep& step, std::size_t sent, std::size_t answer);
+    void AddStep(const Origin& origin, const std::string& operation, TOperationPlan&& planned);
     void Problem(const Origin& origin, std::string message);
 
     std::string AppDir;
     std::string ScriptName;  // the file name of the main script, shared by its component scripts
+    const TFileSource& Files;
     TUpdatePlan& Plan;
 
     TProgBoot Boot;

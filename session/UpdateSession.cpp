@@ -26,11 +26,15 @@ TUpdateSession::TUpdateSession(std::string appDir, std::string scriptArgument)
 
     ProgBoot = std::make_unique<TProgBoot>();
     WireEngine(*ProgBoot);
+    ProgBoot->OnBootChecksum = [this](TGestionnaire&, std::uint16_t checksum) { TellBootChecksum(checksum); };
     InstCrt = std::make_unique<TInstCrt>();
     WireEngine(*InstCrt);
     InstCrt->OnVersionSame = [this](TGestionnaire& sender, std::int32_t component) { SkipUpToDate(sender, component); };
     InstCrt->OnCardError = [this](TGestionnaire& sender, std::int32_t card) { SkipFailedCard(sender, card); };
     InstCrt->OnCardReady = [this](TGestionnaire& sender, std::int32_t card) { CardReady(sender, card); };
+    InstCrt->OnVersionRead = [this](TGestionnaire&, const TCardText& text) { TellVersionRead(text); };
+    InstCrt->OnVersionWritten = [this](TGestionnaire&, const TCardText& text) { TellTextWritten(text); };
+    InstCrt->OnOptionWritten = [this](TGestionnaire&, const TCardText& text) { TellTextWritten(text); };
     ProgPsd = std::make_unique<TProgPsd>();
     WireEngine(*ProgPsd);
     ProgJtag = std::make_unique<TProgJtag>();
@@ -59,16 +63,6 @@ std::vector<TGestionnaire*> TUpdateSession::Engines() const
 {
     return {ProgBoot.get(), InstCrt.get(), ProgPsd.get(), ProgJtag.get()};
 }
-
-std::int32_t TUpdateSession::RetriesAsked() const
-{
-    std::int32_t retries = 0;
-    for (const TGestionnaire* engine : Engines())
-        retries += engine->GetRetriesAsked();
-    return retries;
-}
-
-std::int32_t TUpdateSession::GetRetransmissions() const { return RetriesAsked() - RetriesBeforeRun; }
 
 std::int64_t TUpdateSession::SecondsLeft() const
 {

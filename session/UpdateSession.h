@@ -150,7 +150,7 @@ public:
     // Of the last run: the commands and lines the engines sent, and the
     // retransmissions the card asked for.
     std::int32_t GetLinesSent() const { return LinesSent; }
-    std::int32_t GetRetransmissions() const;
+    std::int32_t GetRetransmissions() const { return Retransmissions; }
     // What the run is planned to do, as found when it started.
     const TUpdatePlan& GetPlan() const { return Plan; }
     // Seconds the run still needs, from the bytes the plan counts and the rate
@@ -215,7 +215,6 @@ private:
     void StepBusyEngines();
     void SyntaxError(std::int32_t lineNumber);
     std::vector<TGestionnaire*> Engines() const;
-    std::int32_t RetriesAsked() const;
     std::string SerialOpenError() const;
     void ShowSerialOpenFailure();
     // Which link the probe asked the card on, and how, once it has run out.
@@ -233,17 +232,20 @@ private:
     void EngineInfo(TGestionnaire& Sender);
     void EngineError(TGestionnaire& Sender);
     void EngineChangeDeviceID(TGestionnaire& Sender);
+    void EngineRetransmission();
     void LookUpOptionCode();
 
     // ---- What the run observer is told (RunEvents.cpp).
     void TellRunStarted();
     void TellStatusLine();
     void TellLineStarted(const std::string& script, std::int32_t lineNumber, const std::string& line);
-    void TellSent();
+    void TellSent(const std::string& text);
+    void TellRetransmission();
     void TellEngineBusy(TGestionnaire& Sender);
     void TellEngineError(TGestionnaire& Sender);
-    void TellEngineInfo(TGestionnaire& Sender);
-    void TellVersionReply(TGestionnaire& Sender);
+    void TellBootChecksum(std::uint16_t checksum);
+    void TellVersionRead(const TCardText& text);
+    void TellTextWritten(const TCardText& text);
     void TellDeviceType();
     void TellDeviceId();
     void TellSkipped(const std::string& component, TSkipReason reason);
@@ -293,11 +295,7 @@ private:
     std::string ReceivedText;
     TBarValue Bars[3];
     std::int32_t LinesSent = 0;
-    // The engines' retransmissions when the last run started.
-    std::int32_t RetriesBeforeRun = 0;
-    // And when the line under way started: an engine's own count is not reset
-    // by every operation.
-    std::int32_t RetriesBeforeLine = 0;
+    std::int32_t Retransmissions = 0;
     std::string LastStatusLine;
     QTimer Timer1;
     QElapsedTimer CardSilence;

@@ -49,8 +49,8 @@ TEST(CardCheckExchanges, CommandsRepliesAndEventsInOrder)
          {"busy:1", "send:V1", "max:2", "step", "send:0102", "step", "busy:0"}},
         {"UV 0200", {{"UV", "."}, {"0200", "."}}, {"> UV", "< .", "> 0200", "< ."},
          {"busy:1", "send:UV", "max:2", "step", "send:0200", "step", "busy:0"}},
-        {"OP  A5 ", {{"OP", "."}, {"A5", "."}}, {"> OP", "< .", "> A5", "< ."},
-         {"busy:1", "max:2", "send:OP", "step", "send:A5", "step", "busy:0"}},
+        {"OP  00A5 ", {{"OP", "."}, {"00A5", "."}}, {"> OP", "< .", "> 00A5", "< ."},
+         {"busy:1", "max:2", "send:OP", "step", "send:00A5", "step", "busy:0"}},
         {"RS", {{"RS", "."}}, {"> RS", "< ."}, {"busy:1", "info:Reset", "send:RS", "busy:0"}},
         {"NP", {{"NP", "."}}, {"> NP", "< ."}, {"busy:1", "send:NP", "busy:0"}},
         {"FI", {{"FI", "."}}, {"> FI", "< ."}, {"busy:1", "send:FI", "busy:0"}},
@@ -160,10 +160,10 @@ TEST(CardCheckFailures, RefusalsEndTheOperationAndHaltUntilReset)
         {"V1 0102", {{"V1", "I"}}, "Instruction unknown"},
         {"T1 0102", {{"T1", "I"}}, "Instruction unknown"},
         {"UV 0200", {{"UV", "I"}}, "Instruction unknown"},
-        {"OP 12", {{"OP", "I"}}, "Instruction unknown"},
+        {"OP 0012", {{"OP", "I"}}, "Instruction unknown"},
         {"V1 0102", {{"V1", "."}, {"0102", "X"}}, "Error while writing version number !!!"},
         {"UV 0200", {{"UV", "."}, {"0200", "X"}}, "Error while writing version number !!!"},
-        {"OP 12", {{"OP", "."}, {"12", "X"}}, "Error while writing version number !!!"},
+        {"OP 0012", {{"OP", "."}, {"0012", "X"}}, "Error while writing version number !!!"},
         {"T1 0102", {{"T1", ".X"}}, "Error while reading version number !!!"},
     };
     for (const auto& c : cases) {
@@ -201,6 +201,13 @@ TEST(CardCheckFailures, UnusableArgumentsEndTheOperationWithoutSending)
         {"wait $10", "Bad wait duration : $10"},
         {"wait 0x10", "Bad wait duration : 0x10"},
         {"wait 2147483648", "Bad wait duration : 2147483648"},
+        // The card stores texts of four characters: another length would be cut or padded there.
+        {"V1 015", "Version is not 4 characters : 015"},
+        {"V1 01500", "Version is not 4 characters : 01500"},
+        {"V1", "Version is not 4 characters : "},
+        {"T9 01200", "Version is not 4 characters : 01200"},
+        {"UV 15", "Version is not 4 characters : 15"},
+        {"OP  00 ", "Option code is not 4 characters : 00"},
     };
     for (const auto& [line, message] : cases) {
         Bench bench;

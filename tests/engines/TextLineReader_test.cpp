@@ -1,16 +1,23 @@
 #include "TextLineReader.h"
 
+#include "FileSource.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
+// The lines of the content read from a file; read from memory, they must be the same.
 std::vector<std::string> Lines(const std::string& content)
 {
     TempDir dir;
     std::vector<std::string> lines;
     EXPECT_TRUE(LoadTextLines(dir.Write("file.txt", content), lines));
+    TMemoryFiles memory;
+    memory.Write("/file.txt", content);
+    std::vector<std::string> fromMemory;
+    EXPECT_TRUE(LoadTextLines(memory, "/file.txt", fromMemory));
+    EXPECT_EQ(fromMemory, lines);
     return lines;
 }
 
@@ -61,6 +68,31 @@ TEST(TextLineReader, MissingFilesAndFoldersFail)
     EXPECT_FALSE(reader.IsOpen());
     std::string line;
     EXPECT_FALSE(reader.ReadLine(line));
+}
+
+// Nothing there, and something there that is no readable file, are told apart.
+TEST(TextLineReader, FileSourcesTellMissingFromUnreadable)
+{
+    TempDir dir;
+    TextLineReader reader;
+    const TFileSource& disk = DiskFiles();
+    EXPECT_EQ(disk.Open(dir.Path() + "missing.txt", reader), TFileSource::TOpenResult::Missing);
+    EXPECT_EQ(disk.Open(dir.Write("file", "x") + "/below", reader), TFileSource::TOpenResult::Missing);
+    EXPECT_EQ(disk.Open(dir.Path(), reader), TFileSource::TOpenResult::Unreadable);
+    EXPECT_EQ(disk.Open(dir.Path() + std::string(5000, 'n'), reader), TFileSource::TOpenResult::Unreadable);
+    EXPECT_EQ(disk.Open(dir.Path() + "file", reader), TFileSource::TOpenResult::Opened);
+
+    TMemoryFiles memory;
+    memory.Write("/a", "one\ntwo");
+    memory.MakeUnreadable("/b");
+    EXPECT_EQ(memory.Open("/b", reader), TFileSource::TOpenResult::Unreadable);
+    EXPECT_EQ(memory.Open("/c", reader), TFileSource::TOpenResult::Missing);
+    ASSERT_EQ(memory.Open("/a", reader), TFileSource::TOpenResult::Opened);
+    std::string line;
+    ASSERT_TRUE(reader.ReadLine(line) && reader.ReadLine(line));
+    EXPECT_EQ(line, "two");
+    ASSERT_TRUE(reader.Rewind() && reader.ReadLine(line));
+    EXPECT_EQ(line, "one");
 }
 
 TEST(TextLineReader, RewindReadsAgainFromTheFirstLine)

@@ -430,3 +430,60 @@ TEST_F(JtagEngine, RealEffectFilesStopAtTheirFirstRejectedLine)
         EXPECT_EQ(Errors(), V{"Error in Effect file line : " + std::to_string(number)}) << name;
     }
 }
+
+// The plan of a play counts what the engine exchanges with a card that agrees:
+// each record acknowledged, each stream asked for, each capture returned right.
+TEST_F(JtagEngine, PlanCountsThePlayAsItRuns)
+{
+    const std::string play = "// header\r\nSTATE RESET IDLE;\r\nSIR 8 TDI (FE);\r\nSDR 16 TDI (1234);\r\n"
+                             "SDR 32 TDI (00000000) TDO (1B345600) MASK (FFFFFFFF);\r\nSDR 8 TDI (A5) TDO (5A);\r\n"
+                             "RUNTEST 100 TCK;\r\n";
+    TMemoryFiles files;
+    files.Write("/update/play.svf", play);
+    TProgJtag planner;
+    planner.SetFileSource(files);
+    planner.SetCurentDir("/update/");
+    TOperationPlan plan;
+    ASSERT_TRUE(planner.PlanLine("P 8  play.svf", plan));
+    EXPECT_TRUE(plan.Problems.empty());
+    EXPECT_EQ(plan.Records, 7u);  // the end record included
+    EXPECT_EQ(plan.Streams, 2u);
+    EXPECT_EQ(plan.PauseMs, 1000u);
+    EXPECT_EQ(plan.Files, V{"/update/play.svf"});
+
+    engine.SetFileSource(files);
+    engine.SetCurentDir("/update/");
+    std::uint64_t fromCard = 0;
+    host.Card = [&](const std::string& sent) {
+        const bool record = sent.ends_with("\r\n");
+        std::string reply = ".";
+        if (record && engine.IsStreamPending()) {
+            reply = Esc + ".";
+        } else if ((engine.GetScanCode() & ScanCapture) != 0 && sent != ".") {
+            reply = engine.GetTdo();
+            AppendHexSum(reply);
+            reply += Esc + ".";
+        }
+        fromCard += reply.size();
+        return reply;
+    };
+    RunLine(engine, "P 8  play.svf");
+    EXPECT_EQ(Errors(), V{});
+    std::uint64_t toCard = 0;
+    for (const std::string& sent : host.Sent)
+        toCard += sent.size();
+    EXPECT_EQ(plan.BytesToCard, toCard);
+    EXPECT_EQ(plan.BytesFromCard, fromCard);
+
+    // Every line the card cannot take, where the run stops at the first.
+    files.Write("/update/bad.svf", "SIR 8 TDI (FE)\r\nFREQUENCY 1E6 HZ;\r\nSTATE IDLE;\r\n");
+    TOperationPlan bad;
+    planner.PlanLine("P8 bad.svf", bad);
+    ASSERT_EQ(bad.Problems.size(), 2u);
+    EXPECT_EQ(ProblemText(bad.Problems[1]), "/update/bad.svf:2: Error in Effect file line : 2");
+    TOperationPlan missing;
+    planner.PlanLine("P8 none.svf", missing);
+    EXPECT_EQ(ProblemText(missing.Problems.at(0)), ": /update/none.svf File not found !!!");
+    TOperationPlan foreign;
+    EXPECT_FALSE(planner.PlanLine("P7 play.svf", foreign));
+}

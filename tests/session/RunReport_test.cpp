@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <regex>
@@ -99,8 +100,13 @@ TEST(RunReport, CompletedRunRecordsDeviceVersionsLinesAndCounts)
     EXPECT_EQ(report[S("mode")].toString(), S("auto"));
     EXPECT_LE(report[S("start")].toString(), report[S("end")].toString());
     // The plan's estimate of a serial line's time, next to what this TCP run took.
-    EXPECT_GT(report[S("estimated_seconds")].toDouble(), 1.0);
-    EXPECT_GE(report[S("duration_seconds")].toDouble(), 0.0);
+    const TUpdatePlan& plan = bench.Run.Bench.Session().GetPlan();
+    EXPECT_GT(plan.WireSeconds(), 0.1);
+    EXPECT_DOUBLE_EQ(report[S("estimated_seconds")].toDouble(),
+                     std::round((plan.WireSeconds() + plan.PauseSeconds()) * 10.0) / 10.0);
+    const QDateTime start = QDateTime::fromString(report[S("start")].toString(), Qt::ISODateWithMs);
+    const QDateTime end = QDateTime::fromString(report[S("end")].toString(), Qt::ISODateWithMs);
+    EXPECT_DOUBLE_EQ(report[S("duration_seconds")].toDouble(), static_cast<double>(start.msecsTo(end)) / 1000.0);
     const QJsonObject device = report[S("device")].toObject();
     EXPECT_EQ(device[S("type")].toInt(), 57);
     EXPECT_EQ(device[S("id")].toString(), S("AAAA"));

@@ -73,11 +73,11 @@ std::string RecordChecker::DataProblem(const HexRecord& record, std::int32_t num
     const std::uint32_t end = start + static_cast<std::uint32_t>(record.Data.size()) - 1;
     if (start < First || end > Last) {
         const std::uint32_t outside = start < First ? start : std::max(start, Last + 1);
-        return FormatText(FormatText(PlanHexOutside, AddressText(outside)), WordToHex(First) + "-" + WordToHex(Last));
+        return FormatText(PlanHexOutside, {AddressText(outside), WordToHex(First) + "-" + WordToHex(Last)});
     }
     for (std::uint32_t address = start; address <= end; ++address)
         if (WrittenBy[address] != 0)
-            return FormatText(FormatText(PlanHexOverlap, WordToHex(address)), std::to_string(WrittenBy[address]));
+            return FormatText(PlanHexOverlap, {WordToHex(address), std::to_string(WrittenBy[address])});
     for (std::uint32_t address = start; address <= end; ++address)
         WrittenBy[address] = number;
     return {};
@@ -86,7 +86,7 @@ std::string RecordChecker::DataProblem(const HexRecord& record, std::int32_t num
 }  // namespace
 
 void CheckHexFile(const std::string& path, const std::vector<std::string>& lines, std::uint16_t first,
-                  std::uint16_t last, std::vector<TPlanProblem>& problems)
+                  std::uint16_t last, TOperationPlan& plan)
 {
     RecordChecker checker(first, last);
     for (std::size_t index = 0; index < lines.size(); ++index) {
@@ -96,6 +96,6 @@ void CheckHexFile(const std::string& path, const std::vector<std::string>& lines
         const auto number = static_cast<std::int32_t>(index + 1);
         std::string problem = checker.Check(line, number);
         if (!problem.empty())
-            problems.push_back({path, number, std::move(problem)});
+            plan.Problem(path, number, std::move(problem));
     }
 }
