@@ -104,7 +104,7 @@ int TBatchMode::Run()
         AddCard(port);
     for (const std::unique_ptr<TCard>& card : Cards) {
         TUpdateSession& session = *card->Session;
-        // The first idle step shows the prompt and gives the engines their folder.
+        // The first idle step shows the prompt, as the window's does.
         session.Timer1Timer();
         if (Line.ReadId)
             session.ReadId();

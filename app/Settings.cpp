@@ -175,7 +175,4 @@ void TMainFich::OpenSession(const std::string& appDir)
     WireSession();
     ShowReadIdButtons();
     LoadSettings();
-    // Its first idle step now: it hands the engines their folder, and a START
-    // clicked at once finds them ready.
-    Session->Timer1Timer();
 }

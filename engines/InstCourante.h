@@ -72,6 +72,7 @@ public:
     void Reset() override;
     void Step();
     bool PlanLine(std::string_view line, TOperationPlan& plan) const override;
+    bool IsPausing() const override { return State == InstState::StartWait || State == InstState::Waiting; }
 
     InstState GetState() const { return State; }
 

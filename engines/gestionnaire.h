@@ -37,6 +37,8 @@ public:
     // it does, plan gets what the line will do (the card taken as identified,
     // the files read from CurentDir through the file source). The base takes none.
     virtual bool PlanLine(std::string_view line, TOperationPlan& plan) const;
+    // The operation under way waits for its clock, not for the card.
+    virtual bool IsPausing() const { return false; }
 
     // ---- Host side: none of these raises an event.
     void SetCommandLine(std::string_view s) { CommandLine = s; }

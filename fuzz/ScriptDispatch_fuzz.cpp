@@ -90,7 +90,6 @@ public:
     {
         FirmwareType = FirmwareTypes[firmware % std::size(FirmwareTypes)];
         TUpdateSession& session = *Session;
-        session.Timer1Timer();  // the idle tick resets the engines
         Answers.assign(answers.begin(), answers.end());
         Arriving.clear();
         Boxes.clear();

@@ -60,6 +60,7 @@ public:
     void Step();
     // For a play: the records of the whole file and every line the card cannot take.
     bool PlanLine(std::string_view line, TOperationPlan& plan) const override;
+    bool IsPausing() const override { return State == JtagState::PausedBeforePlay; }
 
     // Opens the file, counts its lines by reading it through, and rewinds it.
     std::int32_t OpenEffectFile(const std::string& path);

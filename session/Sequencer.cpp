@@ -145,7 +145,10 @@ bool TUpdateSession::WaitsOnCard() const
     case TSeqState::Completed:
         return false;
     default:
-        return !(EngineBusy && StartsWith(CurrentLine, constante::KeywordWait));
+        for (const TGestionnaire* engine : Engines())
+            if (engine->IsBusy() && engine->IsPausing())
+                return false;
+        return true;
     }
 }
 
@@ -179,13 +182,7 @@ void TUpdateSession::SequencerStep()
 void TUpdateSession::StepIdle()
 {
     ShowInfo(constante::IdlePrompt);
-    for (TGestionnaire* engine : Engines())
-        engine->Reset();
-    CardDeviceID = 0;
-    DeviceIdentified = false;
-    OptionCode = constante::DefaultOptionCode;
-    ComponentIndex = -1;
-    SetCurentCardDir(AppFolder());
+    ResetForRun();
     Timer1.setInterval(static_cast<int>(IdleIntervalMs));
     if (OnIdle)
         OnIdle();

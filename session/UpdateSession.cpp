@@ -39,6 +39,7 @@ TUpdateSession::TUpdateSession(std::string appDir, std::string scriptArgument)
     WireEngine(*ProgPsd);
     ProgJtag = std::make_unique<TProgJtag>();
     WireEngine(*ProgJtag);
+    SetCurentCardDir(AppFolder());
 
     Timer1.setInterval(static_cast<int>(IdleIntervalMs));
     QObject::connect(&Timer1, &QTimer::timeout, &Timer1, [this] { Timer1Timer(); });
@@ -86,10 +87,30 @@ void TUpdateSession::SetCurentCardDir(const std::string& dir)
 
 // ---- Operations -------------------------------------------------------------------------------
 
+// Whatever the last run left (an engine stopped mid-operation, the card's
+// identity, the component folder) goes before the next one starts, also when
+// no idle step has come between them.
+void TUpdateSession::ResetForRun()
+{
+    for (TGestionnaire* engine : Engines())
+        engine->Reset();
+    // Reset raises no event: the session's own copy of the busy flag goes too.
+    EngineBusy = false;
+    CardDeviceID = 0;
+    DeviceIdentified = false;
+    OptionCode = constante::DefaultOptionCode;
+    ComponentIndex = -1;
+    ComponentLines.clear();
+    CurrentLine.clear();
+    ReceivedText.clear();
+    SetCurentCardDir(AppFolder());
+}
+
 bool TUpdateSession::Start()
 {
     if (SeqState != TSeqState::Idle || Closed)
         return false;
+    ResetForRun();
     ScriptPath = ScriptArgument.empty() ? AppFolder() + constante::MainScriptName : QFileInfo(QString::fromStdString(ScriptArgument)).absoluteFilePath().toStdString();
     SeqState = TSeqState::LoadScript;
     return true;
@@ -99,11 +120,13 @@ bool TUpdateSession::ReadId()
 {
     if (SeqState != TSeqState::Idle || Closed)
         return false;
+    ResetForRun();
     ScriptPath = AppFolder() + constante::ReadIdScriptName;
     SeqState = TSeqState::LoadScript;
     return true;
 }
 
+// The engines are reset by the next START, or by the next idle step.
 void TUpdateSession::Stop()
 {
     // The closing operation has been accepted: the run is complete, not stopped.

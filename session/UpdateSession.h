@@ -88,12 +88,14 @@ public:
     void SetCardSilenceInterval(std::uint32_t ms) { CardSilenceIntervalMs = ms; }
 
     // ---- Operations.
-    // START: runs the main script. Only from idle; false otherwise.
+    // START: runs the main script. Only from idle; false otherwise. The run
+    // starts clean (engines reset, the program's folder as the card folder,
+    // the last run's identity cleared) also right after construction or STOP.
     bool Start();
-    // Read Id: runs "readid.ini". Only from idle; false otherwise.
+    // Read Id: runs "readid.ini", likewise.
     bool ReadId();
     // STOP: the link is closed at once and the session is idle; the engines stay
-    // where they are until the next idle step resets them.
+    // where they are until the next START or idle step resets them.
     void Stop();
     // No step follows any more and the link is closed: the session's owner is going.
     void Close();
@@ -140,7 +142,7 @@ public:
     // ---- What views and tests observe.
     TSeqState GetSeqState() const { return SeqState; }
     bool IsIdle() const { return SeqState == TSeqState::Idle; }
-    // A run is on and waits for the card (not in a "wait" pause of the script).
+    // A run is on and waits for the card (not in an engine's pause: a "wait" line, the opening of a play).
     bool WaitsOnCard() const;
     const TBarValue& GetBar(TRunBar bar) const { return Bars[static_cast<std::size_t>(bar)]; }
     std::int32_t GetCardDeviceID() const { return CardDeviceID; }
@@ -165,6 +167,7 @@ public:
 
 private:
     std::string AppFolder() const;
+    void ResetForRun();
     void AddStatusLine(std::string_view text);
     void EndRun(TRunResult result, const std::string& message, const std::string& script);
 

@@ -27,8 +27,6 @@ void AppBench::Open(const std::string& scriptArgument, const std::string& appDir
 
 bool AppBench::Run(bool readId, int timeoutMs)
 {
-    // The idle tick that follows every run resets the engines before an operator can press a button.
-    Window().Timer1Timer();
     if (readId)
         Window().ReadIdClick();
     else

@@ -20,9 +20,6 @@ void SessionBench::Open(const std::string& scriptArgument, bool keepPlayPause)
 
 void SessionBench::Begin(bool readId)
 {
-    // The idle tick that follows every run (10 ms after it ends) resets the
-    // engines and the card folder before an operator can press a button.
-    Sess->Timer1Timer();
     RunStart = StatusLines.size();
     RunEnds.clear();
     EndMessages.clear();

@@ -17,9 +17,8 @@ public:
     // The JTAG engine's pause before a play is left out unless keepPlayPause.
     void Open(const std::string& scriptArgument = {}, bool keepPlayPause = false);
     TUpdateSession& Session() { return *Sess; }
-    // The idle tick that follows every run, START (or Read Id) with an
-    // immediate first tick, then the event loop until the run has ended; false
-    // when it did not end in time.
+    // START (or Read Id) with an immediate first tick, then the event loop
+    // until the run has ended; false when it did not end in time.
     bool Run(bool readId = false, int timeoutMs = 20000);
     // Starts a run without waiting for its end.
     void Begin(bool readId = false);

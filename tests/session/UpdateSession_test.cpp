@@ -51,7 +51,7 @@ TEST_P(FullUpdate, ProgramsEveryComponentAndEndsWithTheClosingLines)
     session.Timer1Timer();
     session.Timer1Timer();
     EXPECT_EQ(run.Bench.StatusLines.back(), Prompt);
-    EXPECT_EQ(std::count(run.Bench.StatusLines.begin(), run.Bench.StatusLines.end(), Prompt), 2);
+    EXPECT_EQ(std::count(run.Bench.StatusLines.begin(), run.Bench.StatusLines.end(), Prompt), 1);
     EXPECT_EQ(session.GetTimer().interval(), 500);
     EXPECT_EQ(session.DeviceIdText(), "(Device Id Unknown)");
 }
@@ -80,6 +80,77 @@ TEST(Session, MovesOnWithoutWaitingForTheNextTick)
     EXPECT_TRUE(HoldsImage(run.Sim().BootArea(), bundle.Boot));
     EXPECT_EQ(run.Sim().Versions().at('0'), "0102");
     EXPECT_LT(ticks, 20);
+}
+
+// The engines take the files of the main script from the program's folder and
+// start from their idle state, whatever came before START.
+class CleanStart : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Bundle = WriteUpdateBundle(Run.Bench.Dir);
+        // Long enough for a STOP half-way.
+        Bundle.Bank1 = HexLines(0x8000, 1000, 3);
+        Run.Bench.Dir.Write("MB/BANK1.HEX", JoinLines(Bundle.Bank1));
+        Run.Bench.Dir.Write("BANK2.HEX", JoinLines(Bundle.Bank1));
+        Run.Bench.Dir.Write("script.ini", "P2 BANK2.HEX\r\nCM\r\n");
+        Run.Bench.Dir.Write("MB/script.ini", "P0 BANK0.HEX\r\nP1 BANK1.HEX\r\nV0 0102\r\n");
+        Run.Open();
+    }
+    void ExpectCompleted()
+    {
+        EXPECT_EQ(Run.Bench.RunEnds, Completed);
+        EXPECT_TRUE(Run.Bench.Boxes.empty()) << Run.Bench.Boxes.front();
+        EXPECT_TRUE(HoldsImage(Run.Sim().Bank(2), Bundle.Bank1));
+        EXPECT_TRUE(HoldsImage(Run.Sim().Bank(1), Bundle.Bank1));
+        EXPECT_TRUE(HoldsImage(Run.Sim().BootArea(), Bundle.Boot));
+    }
+    // The status lines of the last run but the boot checksum, which is the card's sum of what it holds.
+    Lines RunLines() const
+    {
+        Lines lines = Run.Bench.RunLines();
+        lines.erase(std::remove_if(lines.begin(), lines.end(),
+                                   [](const std::string& line) { return line.starts_with("Boot Checksum : "); }),
+                    lines.end());
+        return lines;
+    }
+    // Starts a run and stops it in the middle of the upload of bank 1.
+    void StopDuringAnUpload()
+    {
+        const std::uint32_t before = Run.Sim().Bank(1).LinesWritten;
+        Run.Bench.Begin();
+        ASSERT_TRUE(WaitUntil([&] { return Run.Sim().Bank(1).LinesWritten >= before + 2; }));
+        Run.Bench.Session().Stop();
+        ASSERT_TRUE(Run.Bench.Session().GetProgPsd().IsBusy());
+    }
+
+    RunBench Run;
+    UpdateBundle Bundle;
+};
+
+TEST_F(CleanStart, StartRightAfterTheSessionIsMadeRunsAsAfterAnIdleStep)
+{
+    ASSERT_TRUE(Run.Bench.Run());  // no idle step has run yet
+    ExpectCompleted();
+    const Lines first = RunLines();
+    Run.Bench.Session().Timer1Timer();
+    ASSERT_TRUE(Run.Bench.Run());
+    ExpectCompleted();
+    EXPECT_EQ(RunLines(), first);
+}
+
+TEST_F(CleanStart, StartInTheSameTickAsStopRunsAsAfterAnIdleStep)
+{
+    StopDuringAnUpload();
+    Run.Bench.Session().Timer1Timer();  // the idle step between STOP and START
+    ASSERT_TRUE(Run.Bench.Run());
+    ExpectCompleted();
+    const Lines afterIdle = RunLines();
+
+    StopDuringAnUpload();
+    ASSERT_TRUE(Run.Bench.Run());  // STOP and START in one go, as one event handler may do
+    ExpectCompleted();
+    EXPECT_EQ(RunLines(), afterIdle);
 }
 
 TEST(Session, AutoModeSkipsWhatIsUpToDateManualModeWhatIsNotChosen)
