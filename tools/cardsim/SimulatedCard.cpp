@@ -213,6 +213,7 @@ void SimulatedCard::BootLoaderByte(char c)
         Input.push_back(c);
         return;
     }
+    ++SyncProbes;
     const std::uint64_t now = ClockMs();
     if (SyncAnswered && now - SyncAnsweredAt < SyncQuietMs)
         return;

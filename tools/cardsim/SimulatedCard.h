@@ -70,6 +70,8 @@ public:
     std::uint16_t DeviceId() const { return Options.DeviceId; }
     std::uint64_t CommandsReceived() const { return Commands; }
     std::uint64_t RetransmissionsRequested() const { return Retransmissions; }
+    // Every "%" the boot loader received, answered or not.
+    std::uint64_t SyncProbesReceived() const { return SyncProbes; }
     std::uint64_t EffectRecordsExecuted() const { return RecordsExecuted; }
 
 private:
@@ -135,4 +137,5 @@ private:
 
     std::uint64_t Commands = 0;
     std::uint64_t Retransmissions = 0;
+    std::uint64_t SyncProbes = 0;
 };
