@@ -5,6 +5,8 @@
 #include "textutil.h"
 
 #include <algorithm>
+#include <iterator>
+#include <map>
 #include <string_view>
 
 using namespace constante;
@@ -24,10 +26,7 @@ std::string AddressText(std::uint32_t address)
 
 class RecordChecker {
 public:
-    RecordChecker(std::uint16_t first, std::uint16_t last)
-        : First(first), Last(last), WrittenBy(HexImageSize, 0)
-    {
-    }
+    RecordChecker(std::uint16_t first, std::uint16_t last) : First(first), Last(last) {}
 
     // The problem of one record line, or nothing.
     std::string Check(std::string_view line, std::int32_t number);
@@ -37,8 +36,13 @@ private:
 
     std::uint32_t First;
     std::uint32_t Last;
-    // Line number of the record that wrote each byte of the image; 0 for none.
-    std::vector<std::int32_t> WrittenBy;
+    struct Written {
+        std::uint32_t Last;
+        std::int32_t Line;
+    };
+    // The addresses each record wrote, from the first to the last, by the first:
+    // they never overlap, since a record that would overlap is not written.
+    std::map<std::uint32_t, Written> WrittenBy;
     bool Ended = false;
 };
 
@@ -75,11 +79,13 @@ std::string RecordChecker::DataProblem(const HexRecord& record, std::int32_t num
         const std::uint32_t outside = start < First ? start : std::max(start, Last + 1);
         return FormatText(PlanHexOutside, {AddressText(outside), WordToHex(First) + "-" + WordToHex(Last)});
     }
-    for (std::uint32_t address = start; address <= end; ++address)
-        if (WrittenBy[address] != 0)
-            return FormatText(PlanHexOverlap, {WordToHex(address), std::to_string(WrittenBy[address])});
-    for (std::uint32_t address = start; address <= end; ++address)
-        WrittenBy[address] = number;
+    // The earliest range that ends at or after start is the first one it could overlap.
+    auto next = WrittenBy.upper_bound(start);
+    if (next != WrittenBy.begin() && std::prev(next)->second.Last >= start)
+        --next;
+    if (next != WrittenBy.end() && next->first <= end)
+        return FormatText(PlanHexOverlap, {WordToHex(std::max(start, next->first)), std::to_string(next->second.Line)});
+    WrittenBy.emplace(start, Written{end, number});
     return {};
 }
 

@@ -170,6 +170,7 @@ void THexUploader::PlanUpload(const TUploadArea& area, const std::string& fileNa
     if (!checksumText.empty() && checksumText != imageSum)
         plan.Refuse(FormatText(PlanChecksumDiffers, {checksumText, imageSum}));
     ++plan.ChecksumRecords;
-    plan.BytesToCard += Sent(BuildHexRecord(HexRecordChecksum, ChecksumRecordAddress, ChecksumSum(lines, area, checksumText)));
+    plan.BytesToCard +=
+        Sent(BuildHexRecord(HexRecordChecksum, ChecksumRecordAddress, checksumText.empty() ? imageSum : checksumText));
     plan.BytesFromCard += AcknowledgementBytes;
 }

@@ -1,7 +1,7 @@
 #include "hex.h"
 
 #include <algorithm>
-#include <memory>
+#include <vector>
 
 namespace {
 
@@ -76,25 +76,28 @@ std::string BuildHexRecord(std::uint8_t type, std::uint16_t address, std::string
 std::uint16_t HexImageChecksum(const std::vector<std::string>& lines, std::uint16_t first,
                                std::uint16_t last)
 {
-    auto image = std::make_unique<std::uint8_t[]>(HexImageSize);
-    std::fill_n(image.get(), HexImageSize, HexUnwrittenByte);
-
+    if (first > last)
+        return 0;
+    // Only the summed part of the image is kept; bytes elsewhere, and bytes that
+    // would run past 0xFFFF, do not count.
+    std::vector<std::uint8_t> area(static_cast<std::size_t>(last - first) + 1, HexUnwrittenByte);
     for (const std::string& line : lines) {
         if (line.empty() || line[0] != ':')
             continue;
         const HexRecord record = ParseHexRecord(line);
         if (record.Type == HexRecordData) {
-            // Bytes that would run past 0xFFFF have no place in a 16-bit image: drop them.
-            const std::size_t fits = std::min(record.Data.size(), HexImageSize - record.Address);
-            for (std::size_t i = 0; i < fits; ++i)
-                image[record.Address + i] = static_cast<std::uint8_t>(record.Data[i]);
+            for (std::size_t i = 0; i < record.Data.size(); ++i) {
+                const std::size_t address = record.Address + i;
+                if (address >= first && address <= last)
+                    area[address - first] = static_cast<std::uint8_t>(record.Data[i]);
+            }
         } else if (record.Type == HexRecordEndOfFile) {
             break;
         }
     }
 
     std::uint32_t sum = 0;
-    for (std::uint32_t address = first; address <= last; ++address)
-        sum += image[address];
+    for (const std::uint8_t byte : area)
+        sum += byte;
     return static_cast<std::uint16_t>(sum);
 }

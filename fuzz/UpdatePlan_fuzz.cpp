@@ -2,61 +2,51 @@
 // motherboard's script, a HEX image and an effect file.
 //
 // Input: the four texts, each ended by a NUL byte (the last one by the end of
-// the input). They are written as script.ini, MB/script.ini, MB/F (also
-// BOOT_EXT_OPTION.HEX) and MB/E, so that "P1 F", "PB F" and "P8 E" name them.
-// A "/" in a script becomes "_": every name a line gives stays in the folder.
+// the input). They are the files script.ini, MB/script.ini, MB/F (also
+// BOOT_EXT_OPTION.HEX) and MB/E of a folder held in memory, so that "P1 F",
+// "PB F" and "P8 E" name them; nothing else is in the folder.
 #include "FuzzSupport.h"
 
 #include "UpdatePlan.h"
 
-#include <algorithm>
-#include <fstream>
 #include <map>
 #include <string>
 
 namespace {
 
-std::size_t LineCount(const std::string& text) { return SplitTextLines(text).size(); }
-
-void WriteFile(const std::string& path, const std::string& text)
-{
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << text;
-}
-
-std::string InFolder(std::string text)
-{
-    std::replace(text.begin(), text.end(), '/', '_');
-    return text;
-}
+constexpr char Folder[] = "/update/";
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const FuzzFolder folder;
-    static const bool made = std::filesystem::create_directories(folder.Path() + "MB");
-    (void)made;
     FuzzInput input(data, size);
     const std::map<std::string, std::string> files = {
-        {"script.ini", InFolder(input.Until('\0'))},
-        {"MB/script.ini", InFolder(input.Until('\0'))},
+        {"script.ini", input.Until('\0')},
+        {"MB/script.ini", input.Until('\0')},
         {"MB/F", input.Until('\0')},
         {"MB/E", input.All()},
     };
-    for (const auto& [name, text] : files)
-        WriteFile(folder.Path() + name, text);
-    WriteFile(folder.Path() + "BOOT_EXT_OPTION.HEX", files.at("MB/F"));
+    TMemoryFiles folder;
+    std::map<std::string, std::size_t> lineCounts;
+    for (const auto& [name, text] : files) {
+        folder.Write(Folder + name, text);
+        lineCounts[name] = SplitTextLines(text).size();
+    }
+    folder.Write(std::string(Folder) + "BOOT_EXT_OPTION.HEX", files.at("MB/F"));
+    TPlanSettings settings;
+    settings.Files = &folder;
 
-    const TUpdatePlan plan = PlanUpdate(folder.Path());
+    const TUpdatePlan plan = PlanUpdate(Folder, {}, settings);
+    const std::string folderPath = Folder;
     for (const TPlanProblem& problem : plan.Problems) {
         Require(!problem.Message.empty(), "a problem says what is wrong");
-        Require(problem.File.starts_with(folder.Path()), "a problem names a file of the folder");
-        const std::string name = problem.File.substr(folder.Path().size());
+        Require(problem.File.starts_with(folderPath), "a problem names a file of the folder");
+        const std::string name = problem.File.substr(folderPath.size());
         const auto file = files.find(name == "BOOT_EXT_OPTION.HEX" ? "MB/F" : name);
         Require(file != files.end() || problem.Line == 0, "a problem at a line names a file the update holds");
         Require(file == files.end() || problem.Line >= 0, "line numbers count from 1");
-        Require(file == files.end() || static_cast<std::size_t>(problem.Line) <= LineCount(file->second) + 1,
+        Require(file == files.end() || static_cast<std::size_t>(problem.Line) <= lineCounts.at(file->first) + 1,
                 "a problem's line lies in its file (or just past it, where a read failed)");
     }
     for (const TPlanStep& step : plan.Steps) {
