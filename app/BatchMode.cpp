@@ -256,7 +256,7 @@ void TBatchMode::PrintSummary()
                                                                                    : constante::SummaryStopped;
         char duration[32];
         std::snprintf(duration, sizeof duration, "%.1f s", static_cast<double>(card->DurationMs) / 1000.0);
-        rows.push_back({card->Port, card->DeviceKnown ? WordToHex(static_cast<std::uint32_t>(card->DeviceId) & 0xFFFF) : "-",
+        rows.push_back({LinkName(session.GetLink()), card->DeviceKnown ? WordToHex(static_cast<std::uint32_t>(card->DeviceId) & 0xFFFF) : "-",
                         result, duration, std::to_string(session.GetLinesSent()),
                         std::to_string(session.GetRetransmissions()), card->Message});
     }

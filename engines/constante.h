@@ -57,6 +57,8 @@ inline constexpr char OpenedDeviceFormat[] = " (%s)";
 // The check of an update before the link opens.
 inline constexpr char CheckFailed[] = "The update has %s problem(s): nothing was sent to the card";
 inline constexpr char CheckMoreProblems[] = "... and %s more";
+// Between the lines of a text for people (a message box, stderr, a log): never the protocol's CR LF.
+inline constexpr char TextLineBreak[] = "\n";
 // A failure that escaped a sequencer step without a text of its own.
 inline constexpr char UnexpectedFailure[] = "Unexpected failure";
 
@@ -71,8 +73,8 @@ inline constexpr char SerialMissingFormat[] = "%s is not there; plug the adapter
 inline constexpr char SerialUsualGroup[] = "dialout";
 // The probe ran out: which link was probed, and how.
 inline constexpr char NoAnswerSerialFormat[] = "No answer on %s at %s baud";
-inline constexpr char NoAnswerLanFormat[] = "No answer from %s over %s";
-inline constexpr char NoTcpConnectionFormat[] = "No TCP connection to %s: it was never accepted (%s)";
+inline constexpr char NoAnswerLanFormat[] = "No answer from %s";
+inline constexpr char NoTcpConnectionFormat[] = "No connection to %s: it was never accepted (%s)";
 inline constexpr char NoTcpConnectionPending[] = "no reply yet";
 // The card has sent nothing for a while during a run; the operator decides.
 inline constexpr char CardSilentFormat[] = "No reply from the card for %s s: check the link, or press STOP";

@@ -21,3 +21,8 @@ struct TLinkSettings {
 
     bool IsLan() const { return ConType == CON_UDP || ConType == CON_TCP; }
 };
+
+// The link as the operator is shown it, in the status list, the reports and
+// the summaries: "COM1 (/dev/ttyS0)", a device named on its own once
+// ("/dev/ttyUSB0"), "tcp://10.0.0.5:10500", "udp://10.0.0.5:10500".
+std::string LinkName(const TLinkSettings& link);

@@ -99,21 +99,6 @@ TRunReport::TRunReport(TUpdateSession& session, std::string folder) : Session(se
 
 TRunReport::~TRunReport() { Session.SetRunObserver(nullptr); }
 
-std::string TRunReport::PortText(const TLinkSettings& link)
-{
-    switch (link.ConType) {
-    case CON_TCP:
-    case CON_UDP:
-        return (link.ConType == CON_TCP ? constante::ReportTcpScheme : constante::ReportUdpScheme) + link.RemoteAddress + ':' +
-               std::to_string(link.RemotePort);
-    default:
-        // A device named on its own (--port /dev/ttyUSB0) is not named twice.
-        if (link.ComPort == link.SerialDevice)
-            return link.ComPort;
-        return link.ComPort + FormatText(constante::OpenedDeviceFormat, link.SerialDevice);
-    }
-}
-
 std::string TRunReport::FileNamePort(const std::string& port)
 {
     std::string name;
@@ -344,7 +329,7 @@ QJsonObject TRunReport::ToJson() const
         plan.Steps.empty() ? QJsonValue() : QJsonValue(std::round((plan.WireSeconds() + plan.PauseSeconds()) * 10.0) / 10.0);
     report[QStringLiteral("script")] = Text(Script);
     report[QStringLiteral("mode")] = QString::fromLatin1(Manual ? constante::ReportModeManual : constante::ReportModeAuto);
-    report[QStringLiteral("port")] = Text(PortText(Link));
+    report[QStringLiteral("port")] = Text(LinkName(Link));
     report[QStringLiteral("connection")] = QString::fromLatin1(ConnectionText(Link.ConType));
     report[QStringLiteral("device")] = device;
     report[QStringLiteral("versions_read")] = versions(Read, true);
@@ -373,7 +358,7 @@ std::string TRunReport::LogText() const
     log += constante::LogStart + LogTime(Start) + '\n';
     log += constante::LogEnd + LogTime(End) + '\n';
     log += constante::LogScript + Script + '\n';
-    log += constante::LogPort + PortText(Link) + " " + ConnectionText(Link.ConType) + '\n';
+    log += constante::LogPort + LinkName(Link) + " " + ConnectionText(Link.ConType) + '\n';
     log += FormatText(constante::LogDevice, Type ? std::to_string(*Type) : constante::ReportDeviceUnknown);
     log += constante::LogDeviceId + (Id ? DeviceIdText() : std::string(constante::ReportDeviceUnknown));
     log += constante::LogBootChecksum + (Checksum ? WordToHex(*Checksum) : std::string(constante::ReportDeviceUnknown)) + '\n';
@@ -407,7 +392,7 @@ bool TRunReport::WriteFiles(std::string& failure)
     if (!WriteTemporary(json, Folder, jsonText, failure) || !WriteTemporary(log, Folder, LogText(), failure))
         return false;
     const std::string base = Folder + '/' + Start.toUTC().toString(QString::fromLatin1(FileTimeFormat)).toStdString() + '_' +
-                             FileNamePort(PortText(Link)) + '_' + (Id ? DeviceIdText() : constante::ReportDeviceUnknown);
+                             FileNamePort(LinkName(Link)) + '_' + (Id ? DeviceIdText() : constante::ReportDeviceUnknown);
     for (int suffix = 1;; ++suffix) {
         const std::string name = suffix == 1 ? base : base + '-' + std::to_string(suffix);
         if (!LinkNew(json, name + JsonExtension)) {

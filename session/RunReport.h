@@ -43,9 +43,7 @@ public:
     const std::string& LastJsonPath() const { return JsonPath; }
     const std::string& LastLogPath() const { return LogPath; }
 
-    // "COM1 (/dev/ttyS0)", "tcp://10.0.0.5:10500", "udp://...".
-    static std::string PortText(const TLinkSettings& link);
-    // The port in a file name: runs of other characters become one "-".
+    // The link's name (LinkName) in a file name: runs of other characters become one "-".
     static std::string FileNamePort(const std::string& port);
 
     // The clock of the report's times, always UTC.

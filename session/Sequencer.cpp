@@ -239,10 +239,11 @@ bool TUpdateSession::CheckedUpdate()
     std::string problems;
     for (std::size_t index = 0; index < shown; ++index) {
         ShowInfo(ProblemText(Plan.Problems[index]));
-        problems += constante::LineEnd + ProblemText(Plan.Problems[index]);
+        problems += constante::TextLineBreak + ProblemText(Plan.Problems[index]);
     }
     if (Plan.Problems.size() > shown)
-        problems += constante::LineEnd + FormatText(constante::CheckMoreProblems, std::to_string(Plan.Problems.size() - shown));
+        problems += constante::TextLineBreak +
+                    FormatText(constante::CheckMoreProblems, std::to_string(Plan.Problems.size() - shown));
     ShowError(FormatText(constante::CheckFailed, std::to_string(Plan.Problems.size())));
     LastError += problems;
     return false;
@@ -269,13 +270,7 @@ void TUpdateSession::ShowSerialOpenFailure()
     ShowError(SerialOpenError());
 }
 
-// A device named on its own (--port /dev/ttyUSB0) is not named twice.
-std::string TUpdateSession::SerialOpenError() const
-{
-    if (Link.ComPort == Driver->GetPort())
-        return constante::ErrorOpeningPort + Link.ComPort;
-    return constante::ErrorOpeningPort + Link.ComPort + FormatText(constante::OpenedDeviceFormat, Driver->GetPort());
-}
+std::string TUpdateSession::SerialOpenError() const { return constante::ErrorOpeningPort + LinkName(Link); }
 
 void TUpdateSession::StepQueryCard()
 {
@@ -311,17 +306,13 @@ void TUpdateSession::StepAwaitCardType()
 std::string TUpdateSession::UnansweredLinkText() const
 {
     if (!Link.IsLan())
-        return FormatText(constante::NoAnswerSerialFormat,
-                          {Link.ComPort + FormatText(constante::OpenedDeviceFormat, Driver->GetPort()),
-                           std::to_string(Driver->GetBaudRate())});
-    const std::string peer = Driver->GetIpRemoteAddress() + ':' + std::to_string(Driver->GetIpRemotePort());
+        return FormatText(constante::NoAnswerSerialFormat, {LinkName(Link), std::to_string(Driver->GetBaudRate())});
     if (Link.ConType == CON_TCP && !Driver->GetTcpClient().IsConnected()) {
         const std::string& failure = Driver->GetTcpClient().LastFailure();
         return FormatText(constante::NoTcpConnectionFormat,
-                          {peer, failure.empty() ? std::string(constante::NoTcpConnectionPending) : failure});
+                          {LinkName(Link), failure.empty() ? std::string(constante::NoTcpConnectionPending) : failure});
     }
-    return FormatText(constante::NoAnswerLanFormat,
-                      {peer, Link.ConType == CON_TCP ? constante::ConTypeTcp : constante::ConTypeUdp});
+    return FormatText(constante::NoAnswerLanFormat, LinkName(Link));
 }
 
 void TUpdateSession::StepStartSync()
@@ -368,7 +359,7 @@ void TUpdateSession::StepErrorBox()
 {
     const std::string script = ComponentIndex == -1 ? ScriptPath : ComponentScriptPath;
     if (OnBox)
-        OnBox(TBoxKind::Error, LastError + constante::LineEnd + script);
+        OnBox(TBoxKind::Error, LastError + constante::TextLineBreak + script);
     SeqState = TSeqState::Idle;
     EndRun(TRunResult::Failed, LastError, script);
 }

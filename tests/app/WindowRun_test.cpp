@@ -109,7 +109,7 @@ TEST(WindowRun, FailedRunShowsTheErrorBoxThenOffersStartAgain)
         return true;
     };
     ASSERT_TRUE(run.Bench.Run());
-    EXPECT_EQ(run.Bench.Boxes, Lines{"Error while erasing !!!\r\n" + run.Bench.Dir.Path() + "MB/script.ini"});
+    EXPECT_EQ(run.Bench.Boxes, Lines{"Error while erasing !!!\n" + run.Bench.Dir.Path() + "MB/script.ini"});
     EXPECT_EQ(run.Bench.StatusLines().back(), "Error while erasing !!!");
     // With a Read Id button the Start button offers a new run at once.
     EXPECT_EQ(startCaptionDuringBox, "START");
@@ -191,7 +191,7 @@ TEST(WindowRun, BarWithNothingToCountStaysEmpty)
     run.Open();
     run.Window().MCheckUpdate->setChecked(false);
     ASSERT_TRUE(run.Bench.Run());
-    EXPECT_EQ(run.Bench.Boxes, Lines{"Effect File Empty !!!\r\n" + run.Bench.Dir.Path() + "MB/script.ini"});
+    EXPECT_EQ(run.Bench.Boxes, Lines{"Effect File Empty !!!\n" + run.Bench.Dir.Path() + "MB/script.ini"});
     const QProgressBar* bar = run.Window().ProgressBar1;
     EXPECT_GT(bar->maximum(), bar->minimum());
     EXPECT_EQ(bar->value(), bar->minimum());
@@ -207,7 +207,7 @@ TEST(WindowRun, FolderNamesWithAccentsShowAsWritten)
     ASSERT_TRUE(bench.Run());
     const std::string script = bench.Dir.Path() + folder + "/script.ini";
     ASSERT_EQ(bench.Boxes.size(), 1u);
-    EXPECT_EQ(bench.Boxes[0], script + " File not found !!!\r\n" + script);
+    EXPECT_EQ(bench.Boxes[0], script + " File not found !!!\n" + script);
     EXPECT_EQ(bench.StatusLines().back(), script + " File not found !!!");
     EXPECT_TRUE(bench.Window().MemoStatus->toPlainText().contains(QString::fromUtf8("Mise à jour")));
 }

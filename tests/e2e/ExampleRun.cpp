@@ -7,11 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -23,26 +19,13 @@ constexpr char UpdaterTimeoutSeconds[] = "20";
 constexpr auto UpdaterDeadline = std::chrono::seconds(90);
 constexpr std::size_t CheckLabelWidth = 13;
 
-// A UDP port of 127.0.0.1 that nothing uses right now.
-std::string UnusedUdpPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return std::to_string(ntohs(address.sin_port));
-}
-
 std::string SettingsFor(Link link, const std::string& cardAddress)
 {
     switch (link) {
     case Link::Pty: return "CON_TYPE=RS232\nCOM_PORT=COM1\nCOM1=" + cardAddress + "\n";
     case Link::Udp:
-        return "CON_TYPE=UDP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=" + cardAddress + "\nLOCAL_PORT=" + UnusedUdpPort() + "\n";
+        // Local port 0: the system chooses the updater's port, and the card answers it.
+        return "CON_TYPE=UDP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=" + cardAddress + "\nLOCAL_PORT=0\n";
     case Link::Tcp: return "CON_TYPE=TCP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=" + cardAddress + "\n";
     }
     return {};

@@ -13,6 +13,10 @@ TEST(TextUtil, TrimRemovesBlanksAndControlCharacters)
     EXPECT_FALSE(StartsWith("S", "SY"));
     EXPECT_EQ(FormatText("Device ID : %s", "AAAA"), "Device ID : AAAA");
     EXPECT_EQ(FormatText("no slot", "x"), "no slot");
+    // One pass: a "%s" that an argument brings along (a path, a card's text) is printed as it is.
+    EXPECT_EQ(FormatText("No answer on %s at %s baud", {"/tmp/%s/tty", "9600"}), "No answer on /tmp/%s/tty at 9600 baud");
+    EXPECT_EQ(FormatText("%s and %s", {"%s"}), "%s and %s");
+    EXPECT_EQ(FormatText("%s%s", {"a", "b", "c"}), "ab");
 }
 
 TEST(TextUtil, IntegerConversionForms)

@@ -21,7 +21,7 @@ protected:
     {
         EXPECT_FALSE(run.TimedOut);
         EXPECT_EQ(run.ExitCode, 1) << run.Out << run.Err.substr(0, 300);
-        EXPECT_TRUE(Contains(run.Err, message + "\r\n" + Folder.App() + BoardScript)) << run.Err.substr(0, 300);
+        EXPECT_TRUE(Contains(run.Err, message + "\n" + Folder.App() + BoardScript)) << run.Err.substr(0, 300);
         EXPECT_FALSE(Contains(run.Out, Completed));
     }
     // Completed, and the card (stopped to tell) holds exactly what the update writes.

@@ -117,7 +117,7 @@ TEST_F(BadPlans, StartSendsNothingForABrokenFolder)
     Folder.CheckAtStart = true;
     const ProcessResult run = Folder.Update();
     EXPECT_EQ(run.ExitCode, 1) << run.Err;
-    EXPECT_TRUE(Contains(run.Err, "The update has 2 problem(s): nothing was sent to the card\r\n" + Folder.App() +
+    EXPECT_TRUE(Contains(run.Err, "The update has 2 problem(s): nothing was sent to the card\n" + Folder.App() +
                                       BoardScript + ":2: "))
         << run.Err;
     EXPECT_TRUE(Contains(run.Out, Folder.App() + "MB/prom1.svf:2: ")) << run.Out;

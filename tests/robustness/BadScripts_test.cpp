@@ -3,7 +3,13 @@
 // stays responsive.
 #include "UpdateFolder.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <signal.h>
 
@@ -46,7 +52,7 @@ protected:
     {
         EXPECT_FALSE(run.TimedOut);
         EXPECT_EQ(run.ExitCode, 1) << run.Out << run.Err;
-        EXPECT_TRUE(Contains(run.Err, message + "\r\n" + Folder.App() + script)) << run.Err;
+        EXPECT_TRUE(Contains(run.Err, message + "\n" + Folder.App() + script)) << run.Err;
         EXPECT_FALSE(Contains(run.Out, Completed));
     }
 
@@ -135,4 +141,30 @@ TEST_F(BadScripts, UnreadableScriptIsNotFound)
 
     Folder.MakeUnreadable("script.ini");
     ExpectFailure(Folder.Update(), Folder.App() + "script.ini" + NotFound, "script.ini");
+}
+
+// With the check off, the engine itself refuses a version the card cannot
+// store, with the plan's message for the plan's line, before anything of the
+// line goes; the lines after it never run.
+TEST_F(BadScripts, VersionOfAnotherLengthIsRefusedBeforeItIsSent)
+{
+    Folder.Write("MB/script.ini", "P8 prom1.svf\r\nV1 015\r\nP1 bank1.hex\r\n");
+    const ProcessResult plan = Folder.Plan();
+    EXPECT_TRUE(Contains(plan.Out, "\n" + Folder.App() + "MB/script.ini:2: Version is not 4 characters : 015\n"))
+        << plan.Out;
+
+    ExpectFailure(Folder.Update(), "Version is not 4 characters : 015", "MB/script.ini");
+    std::string reportPath;
+    for (const auto& entry : std::filesystem::directory_iterator(Folder.App() + "reports"))
+        if (entry.path().extension() == ".json")
+            reportPath = entry.path().string();
+    ASSERT_FALSE(reportPath.empty());
+    const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(reportPath))).object();
+    const QJsonObject failed = report["lines"].toArray().last().toObject();
+    EXPECT_EQ(failed["script"].toString().toStdString(), Folder.App() + "MB/script.ini");
+    EXPECT_EQ(failed["line"].toInt(), 2);
+    EXPECT_EQ(failed["result"].toString(), "failed");
+    EXPECT_EQ(failed["message"].toString(), "Version is not 4 characters : 015");
+    EXPECT_EQ(failed["sent"].toInt(), 0);
+    EXPECT_TRUE(report["versions_written"].toArray().isEmpty());
 }

@@ -20,13 +20,6 @@ std::uint64_t MonotonicMs()
                                           .count());
 }
 
-std::uint16_t FreeUdpPort()
-{
-    QUdpSocket socket;
-    socket.bind(QHostAddress::AnyIPv4, 0);
-    return socket.localPort();
-}
-
 std::unique_ptr<CardLink> MakeLink(Transport transport, SimulatedCard& card)
 {
     switch (transport) {
@@ -71,8 +64,6 @@ CardBench::CardBench(Transport transport, CardOptions options)
     std::string error;
     if (!Link->Start(error))
         throw std::runtime_error("the simulated card cannot start: " + error);
-    if (transport == Transport::Udp)
-        LocalUdpPort = FreeUdpPort();
 }
 
 std::string CardBench::SettingsText() const

@@ -28,7 +28,7 @@ public:
     Transport Via;
     SimulatedCard Card;
     std::unique_ptr<CardLink> Link;
-    // The local UDP port the updater binds for this card.
+    // The local UDP port the updater binds for this card: the system chooses one.
     std::uint16_t LocalUdpPort = 0;
 };
 

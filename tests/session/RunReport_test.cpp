@@ -278,18 +278,23 @@ TEST(RunReport, UnwritableFolderGivesOneMessageAndTheRunGoesOn)
     EXPECT_TRUE(bench.Run.Bench.Boxes.empty());
 }
 
-TEST(RunReport, PortTextsAndFileNames)
+TEST(RunReport, LinkNamesAndFileNames)
 {
     TLinkSettings serial;
     serial.ComPort = "COM3";
     serial.SerialDevice = "/dev/ttyS2";
-    EXPECT_EQ(TRunReport::PortText(serial), "COM3 (/dev/ttyS2)");
-    EXPECT_EQ(TRunReport::FileNamePort(TRunReport::PortText(serial)), "COM3-dev-ttyS2");
+    EXPECT_EQ(LinkName(serial), "COM3 (/dev/ttyS2)");
+    EXPECT_EQ(TRunReport::FileNamePort(LinkName(serial)), "COM3-dev-ttyS2");
+    // A device given by its path is named once.
+    serial.ComPort = serial.SerialDevice = "/dev/pts/0";
+    EXPECT_EQ(LinkName(serial), "/dev/pts/0");
     TLinkSettings udp;
     udp.ConType = CON_UDP;
     udp.RemoteAddress = "10.0.0.5";
     udp.RemotePort = 10500;
-    EXPECT_EQ(TRunReport::PortText(udp), "udp://10.0.0.5:10500");
+    EXPECT_EQ(LinkName(udp), "udp://10.0.0.5:10500");
+    udp.ConType = CON_TCP;
+    EXPECT_EQ(LinkName(udp), "tcp://10.0.0.5:10500");
     EXPECT_EQ(TRunReport::FileNamePort("udp://10.0.0.5:10500"), "udp-10.0.0.5-10500");
     EXPECT_EQ(TRunReport::FileNamePort("/\xFF:"), "unknown");
 }

@@ -214,10 +214,10 @@ TEST(Session, SyntaxErrorsNameTheLineAndTheScript)
     const std::string component = run.Path("EXT/script.ini");
     // Each case: the main script, the component script, the box text.
     const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
-        {"rem\r\n\r\nREM capitals\r\n", "", "Syntax Error in script file line : 3\r\n" + main},
-        {"C1\r\n", "", "Syntax Error in script file line : 1\r\n" + main},
-        {"rem\r\n  C  \r\n", "", "Syntax Error in script file line : 2\r\n" + main},
-        {"Cz\r\n", "rem\r\nprompt here\r\nCM\r\n", "Syntax Error in script file line : 3\r\n" + component},
+        {"rem\r\n\r\nREM capitals\r\n", "", "Syntax Error in script file line : 3\n" + main},
+        {"C1\r\n", "", "Syntax Error in script file line : 1\n" + main},
+        {"rem\r\n  C  \r\n", "", "Syntax Error in script file line : 2\n" + main},
+        {"Cz\r\n", "rem\r\nprompt here\r\nCM\r\n", "Syntax Error in script file line : 3\n" + component},
     };
     for (const auto& [script, ext, box] : cases) {
         run.Bench.Dir.Write("script.ini", script);
@@ -244,7 +244,7 @@ TEST(Session, MissingScriptsAndFilesAreReported)
     EXPECT_EQ(run.Bench.RunEnds, Failed);
     EXPECT_EQ(run.Bench.EndMessages, Lines{run.Path("EXT/script.ini File not found !!!")});
     EXPECT_TRUE(run.Bench.HasLine(run.Path("EXT/script.ini") + " File not found !!!"));
-    EXPECT_EQ(run.Bench.Boxes, Lines{run.Path("EXT/script.ini File not found !!!\r\n") + run.Path("EXT/script.ini")});
+    EXPECT_EQ(run.Bench.Boxes, Lines{run.Path("EXT/script.ini File not found !!!\n") + run.Path("EXT/script.ini")});
     EXPECT_FALSE(run.Bench.HasLine("after"));
     EXPECT_FALSE(run.Bench.HasLine("Program operation completed"));
     run.Bench.Boxes.clear();
@@ -253,12 +253,12 @@ TEST(Session, MissingScriptsAndFilesAreReported)
     std::filesystem::remove(run.Path("BOOT_EXT_OPTION.HEX"));
     ASSERT_TRUE(run.Bench.Run());
     EXPECT_EQ(run.Bench.Boxes,
-              Lines{run.Path("BOOT_EXT_OPTION.HEX File not found !!!\r\n") + run.Path("script.ini")});
+              Lines{run.Path("BOOT_EXT_OPTION.HEX File not found !!!\n") + run.Path("script.ini")});
 
     std::filesystem::remove(run.Path("script.ini"));
     run.Bench.Boxes.clear();
     ASSERT_TRUE(run.Bench.Run());
-    EXPECT_EQ(run.Bench.Boxes, Lines{run.Path("script.ini File not found !!!\r\n") + run.Path("script.ini")});
+    EXPECT_EQ(run.Bench.Boxes, Lines{run.Path("script.ini File not found !!!\n") + run.Path("script.ini")});
 }
 
 TEST(Session, EngineErrorClosesTheLinkAndEndsTheRunWithTheScriptsPath)
@@ -279,7 +279,7 @@ TEST(Session, EngineErrorClosesTheLinkAndEndsTheRunWithTheScriptsPath)
     };
     ASSERT_TRUE(run.Bench.Run());
     EXPECT_EQ(run.Bench.RunEnds, Failed);
-    EXPECT_EQ(sequence, (Lines{"ending", "Error while erasing !!!\r\n" + run.Path("MB/script.ini")}));
+    EXPECT_EQ(sequence, (Lines{"ending", "Error while erasing !!!\n" + run.Path("MB/script.ini")}));
     EXPECT_EQ(run.Bench.RunLines().back(), "Error while erasing !!!");
     EXPECT_EQ(session.GetSeqState(), TSeqState::Idle);
 }
@@ -359,18 +359,21 @@ TEST(Session, UnansweredProbeNamesTheLinkAsksForTheButtonAndSynchronisesAnyway)
 {
     CardOptions options;
     options.StartInBootLoader = true;
-    for (const Transport transport : {Transport::Udp, Transport::Pty}) {
+    // The serial device by its COM port, and given by its path alone (named once).
+    for (const auto& [transport, byPath] : {std::pair{Transport::Udp, false}, {Transport::Pty, false}, {Transport::Pty, true}}) {
         SCOPED_TRACE(TransportName(transport));
         RunBench run(transport, options);
         const UpdateBundle bundle = WriteUpdateBundle(run.Bench.Dir);
         run.Open();
+        TLinkSettings& link = run.Bench.Link;
+        if (byPath)
+            link.ComPort = link.SerialDevice;
         ASSERT_TRUE(run.Bench.Run());
         const Lines lines = run.Bench.RunLines();
         ASSERT_GE(lines.size(), 2u);
-        const TLinkSettings& link = run.Bench.Link;
-        EXPECT_EQ(lines[0], transport == Transport::Udp
-                                ? "No answer from 127.0.0.1:" + std::to_string(link.RemotePort) + " over UDP"
-                                : "No answer on COM2 (" + link.SerialDevice + ") at 9600 baud");
+        EXPECT_EQ(lines[0], transport == Transport::Udp ? "No answer from udp://127.0.0.1:" + std::to_string(link.RemotePort)
+                            : byPath                    ? "No answer on " + link.SerialDevice + " at 9600 baud"
+                                                        : "No answer on COM2 (" + link.SerialDevice + ") at 9600 baud");
         EXPECT_EQ(lines[1], "Switch ON device while pushing the ENTER button");
         EXPECT_FALSE(run.Bench.HasLine("Synchronize..."));
         EXPECT_TRUE(HoldsBundle(run.Sim(), bundle));
@@ -386,7 +389,7 @@ TEST(Session, FailureEscapingAStepEndsTheRunInOrder)
     TUpdateSession& session = run.Bench.Session();
     session.GetInstCrt().OnInfo = [](TGestionnaire& engine) { throw std::runtime_error(engine.GetInfoText()); };
     ASSERT_TRUE(run.Bench.Run());
-    EXPECT_EQ(run.Bench.Boxes, Lines{"boom\r\n" + run.Path("script.ini")});
+    EXPECT_EQ(run.Bench.Boxes, Lines{"boom\n" + run.Path("script.ini")});
     EXPECT_TRUE(session.GetTimer().isActive());
     EXPECT_EQ(session.GetDriver().GetConType(), CON_NONE);
 }
@@ -442,7 +445,7 @@ TEST(Session, LinkThatCannotOpenEndsTheRun)
     serial.Dir.Write("script.ini", "FI\r\n");
     serial.Open();
     ASSERT_TRUE(serial.Run());
-    EXPECT_EQ(serial.Boxes, Lines{"Error while opening COM3 (/dev/corvane-missing)\r\n" + serial.Dir.Path() + "script.ini"});
+    EXPECT_EQ(serial.Boxes, Lines{"Error while opening COM3 (/dev/corvane-missing)\n" + serial.Dir.Path() + "script.ini"});
     EXPECT_EQ(serial.RunLines(), (Lines{"No such file or directory : /dev/corvane-missing is not there; plug the adapter in "
                                          "or choose the device (Port menu, Serial device...)",
                                          "Error while opening COM3 (/dev/corvane-missing)"}));
@@ -458,7 +461,7 @@ TEST(Session, LinkThatCannotOpenEndsTheRun)
     lan.Dir.Write("script.ini", "FI\r\n");
     lan.Open();
     ASSERT_TRUE(lan.Run());
-    EXPECT_EQ(lan.Boxes, Lines{"Error while opening LAN Device\r\n" + lan.Dir.Path() + "script.ini"});
+    EXPECT_EQ(lan.Boxes, Lines{"Error while opening LAN Device\n" + lan.Dir.Path() + "script.ini"});
 }
 
 // A refused connection is tried again and again, so it is no failure of the
@@ -478,7 +481,7 @@ TEST(Session, TcpConnectionStillBeingAttemptedIsNoFailure)
     bench.Open();
     bench.Begin();
     ASSERT_TRUE(WaitUntil([&] { return bench.HasLine("Switch ON device while pushing the ENTER button"); }));
-    EXPECT_EQ(bench.RunLines().front(), "No TCP connection to 127.0.0.1:" + std::to_string(refusing) +
+    EXPECT_EQ(bench.RunLines().front(), "No connection to tcp://127.0.0.1:" + std::to_string(refusing) +
                                             ": it was never accepted (Connection refused)");
     EXPECT_TRUE(bench.Boxes.empty());
     EXPECT_TRUE(bench.Session().WaitsOnCard());
@@ -491,15 +494,11 @@ TEST(Session, SilentCardIsPointedOutOnceAndTheRunGoesOn)
 {
     QUdpSocket silentCard;
     ASSERT_TRUE(silentCard.bind(QHostAddress::LocalHost, 0));
-    QUdpSocket local;
-    ASSERT_TRUE(local.bind(QHostAddress::LocalHost, 0));
-    const std::uint16_t localPort = local.localPort();
-    local.close();
     SessionBench bench;
     bench.Link.ConType = CON_UDP;
     bench.Link.RemoteAddress = "127.0.0.1";
     bench.Link.RemotePort = silentCard.localPort();
-    bench.Link.LocalPort = localPort;
+    bench.Link.LocalPort = 0;
     bench.Dir.Write("script.ini", "FI\r\n");
     bench.CheckUpdate = false;
     bench.Open();
@@ -552,10 +551,10 @@ TEST(Session, CheckAtStartFindsABrokenUpdateBeforeTheCardHearsAnything)
     EXPECT_EQ(run.Bench.RunEnds, Failed);
     ASSERT_EQ(run.Bench.Boxes.size(), 1u);
     const std::string& box = run.Bench.Boxes[0];
-    EXPECT_EQ(box.rfind("The update has 7 problem(s): nothing was sent to the card\r\n", 0), 0u) << box;
+    EXPECT_EQ(box.rfind("The update has 7 problem(s): nothing was sent to the card\n", 0), 0u) << box;
     EXPECT_NE(box.find(run.Path("MB/script.ini") + ":3: "), std::string::npos) << box;
     EXPECT_NE(box.find(run.Path("MB/PROM.SVF") + ":3: "), std::string::npos) << box;
-    EXPECT_NE(box.find("... and 2 more\r\n" + run.Path("script.ini")), std::string::npos) << box;
+    EXPECT_NE(box.find("... and 2 more\n" + run.Path("script.ini")), std::string::npos) << box;
     EXPECT_EQ(run.Bench.RunLines().size(), 6u);
     EXPECT_EQ(run.Sim().Bank(0).Erases, 0u);
     EXPECT_TRUE(run.Sim().Versions().empty());
@@ -564,7 +563,7 @@ TEST(Session, CheckAtStartFindsABrokenUpdateBeforeTheCardHearsAnything)
     // Turned off, the run meets the same update part-way, as before.
     run.Bench.CheckUpdate = false;
     ASSERT_TRUE(run.Bench.Run());
-    EXPECT_EQ(run.Bench.Boxes.back(), run.Path("MB/BANK1.HEX") + " File not found !!!\r\n" + run.Path("MB/script.ini"));
+    EXPECT_EQ(run.Bench.Boxes.back(), run.Path("MB/BANK1.HEX") + " File not found !!!\n" + run.Path("MB/script.ini"));
     EXPECT_EQ(run.Sim().Bank(0).Erases, 1u);
 }
 
