@@ -391,7 +391,9 @@ inline constexpr char SvfUnreadable[] = "cannot read the statement : %s";
 inline constexpr char SvfNoEnd[] = "statement without its \";\"";
 inline constexpr char SvfHeaderTrailer[] = "%s: the card has no header or trailer bits";
 inline constexpr char SvfScanTooLong[] = "scan of %s bits, the card takes at most %s";
-inline constexpr char SvfNoTdi[] = "%s without TDI, and no earlier scan of that length";
+// A scan without TDI repeats the TDI of the scan of its kind before it, when that one is of its length.
+inline constexpr char SvfNoTdiFirst[] = "%s without TDI, and no %s before it whose TDI it could repeat";
+inline constexpr char SvfNoTdiLength[] = "%s of %s bits without TDI, and the %s before it is of %s bits";
 inline constexpr char SvfHexTooLong[] = "%s holds more bits than the scan";
 inline constexpr char SvfBadHex[] = "not hex digits : %s";
 inline constexpr char SvfBadNumber[] = "not a number : %s";

@@ -1,5 +1,6 @@
 #include "SvfConverter.h"
 
+#include "SvfWords.h"
 #include "constante.h"
 #include "hex.h"
 #include "textutil.h"
@@ -13,34 +14,22 @@ using namespace constante;
 
 namespace {
 
-constexpr char StatementEnd = ';';
-constexpr char GroupOpen = '(';
-constexpr char GroupClose = ')';
+using svf::GroupClose;
+using svf::GroupOpen;
+using svf::StatementEnd;
 constexpr std::string_view CommentBang = "!";
-constexpr std::string_view CommentSlashes = "//";
 constexpr char HexDigits[] = "0123456789ABCDEF";
 
-constexpr std::string_view KeyTrst = "TRST";
-constexpr std::string_view KeyEndIr = "ENDIR";
-constexpr std::string_view KeyEndDr = "ENDDR";
-constexpr std::string_view KeyState = "STATE";
+// SVF statements the translator does not know.
 constexpr std::string_view KeyFrequency = "FREQUENCY";
-constexpr std::string_view KeyRunTest = "RUNTEST";
-constexpr std::string_view KeySir = "SIR";
-constexpr std::string_view KeySdr = "SDR";
 constexpr std::string_view HeadersAndTrailers[] = {"HIR", "HDR", "TIR", "TDR"};
 constexpr std::string_view TrstLevelsWithoutReset[] = {"OFF", "Z", "ABSENT"};
 constexpr std::string_view TrstOn = "ON";
 constexpr std::string_view UnitHz = "HZ";
-constexpr std::string_view UnitTck = "TCK";
 constexpr std::string_view UnitSck = "SCK";
 constexpr std::string_view UnitSeconds = "SEC";
 constexpr std::string_view KeyMaximum = "MAXIMUM";
 constexpr std::string_view KeyEndState = "ENDSTATE";
-constexpr std::string_view FieldTdi = "TDI";
-constexpr std::string_view FieldTdo = "TDO";
-constexpr std::string_view FieldMask = "MASK";
-constexpr std::string_view FieldSmask = "SMASK";
 // Where RUNTEST runs until a RUNTEST names another state.
 constexpr std::string_view IdleState = "IDLE";
 
@@ -51,15 +40,6 @@ constexpr double CountLimit = 1e15;
 constexpr double CountTolerance = 1e-9;
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-std::string UpperCase(std::string_view text)
-{
-    std::string upper(text);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return upper;
-}
 
 // Runs of blanks and control characters as one blank.
 std::string SingleBlanks(std::string_view text)
@@ -146,18 +126,17 @@ std::int64_t CyclesFor(double seconds, double frequency)
 
 std::size_t DigitsFor(std::int64_t length) { return static_cast<std::size_t>((length + 7) / 8 * 2); }
 
-// The mask with the bits of its first byte that lie beyond the scan cleared;
-// the text's first byte holds the scan's last bits.
-std::string WithoutPadBits(std::string digits, std::int64_t length)
+// Every bit of a scan of that length set, in the digits it is written with:
+// the first byte, which holds the scan's last bits, only as far as the scan goes.
+std::string AllOnes(std::int64_t length)
 {
-    const int pad = static_cast<int>(static_cast<std::int64_t>(digits.size()) * 4 - length);
-    if (digits.size() < 2 || pad <= 0)
-        return digits;
-    const unsigned inside = 0xFFu >> pad;
-    unsigned first = HexValue(digits[0]) * 16 + HexValue(digits[1]);
-    first &= inside;
-    digits[0] = HexDigit(first >> 4);
-    digits[1] = HexDigit(first);
+    std::string digits(DigitsFor(length), 'F');
+    const auto pad = static_cast<int>(static_cast<std::int64_t>(digits.size()) * 4 - length);
+    if (pad > 0) {
+        const unsigned first = 0xFFu >> pad;
+        digits[0] = HexDigit(first >> 4);
+        digits[1] = HexDigit(first);
+    }
     return digits;
 }
 
@@ -174,12 +153,12 @@ bool SvfConverter::AddLine(std::string_view line)
     if (!ErrorText.empty())
         return false;
     const std::size_t bang = line.find(CommentBang);
-    const std::size_t slashes = line.find(CommentSlashes);
+    const std::size_t slashes = line.find(svf::Comment);
     const std::size_t comment = std::min(bang, slashes);
     if (!AddCode(line.substr(0, comment)))
         return false;
     if (comment != std::string_view::npos)
-        WriteComment(line.substr(comment + (comment == bang ? CommentBang.size() : CommentSlashes.size())));
+        WriteComment(line.substr(comment + (comment == bang ? CommentBang.size() : svf::Comment.size())));
     return true;
 }
 
@@ -204,7 +183,7 @@ bool SvfConverter::AddCode(std::string_view code)
         Pending += part;
         if (end == std::string_view::npos)
             return true;
-        if (PendingHasText && !Statement(UpperCase(Pending)))
+        if (PendingHasText && !Statement(svf::UpperCase(Pending)))
             return false;
         Pending.clear();
         PendingHasText = false;
@@ -216,7 +195,7 @@ void SvfConverter::WriteComment(std::string_view text)
 {
     const std::string single = SingleBlanks(text);
     const bool leadingBlank = !text.empty() && IsBlank(text.front());
-    Write(std::string(CommentSlashes) + (leadingBlank && !single.empty() ? " " : "") + single);
+    Write(std::string(svf::Comment) + (leadingBlank && !single.empty() ? " " : "") + single);
     ++Written;
 }
 
@@ -226,22 +205,22 @@ bool SvfConverter::Statement(const std::string& text)
     if (!Tokenize(text, tokens))
         return Fail(FormatText(SvfUnreadable, SingleBlanks(text)));
     const std::string& keyword = tokens.front();
-    if (keyword == KeyTrst)
+    if (keyword == svf::Trst)
         return Trst(tokens);
-    if (keyword == KeyEndIr || keyword == KeyEndDr)
+    if (keyword == svf::EndIr || keyword == svf::EndDr)
         return EndState(tokens);
-    if (keyword == KeyState)
+    if (keyword == svf::State)
         return State(tokens);
     if (keyword == KeyFrequency)
         return Frequency(tokens);
     if (std::find(std::begin(HeadersAndTrailers), std::end(HeadersAndTrailers), keyword) !=
         std::end(HeadersAndTrailers))
         return HeaderOrTrailer(tokens);
-    if (keyword == KeySir)
+    if (keyword == svf::Sir)
         return Scan(tokens, Ir);
-    if (keyword == KeySdr)
+    if (keyword == svf::Sdr)
         return Scan(tokens, Dr);
-    if (keyword == KeyRunTest)
+    if (keyword == svf::RunTest)
         return RunTest(tokens);
     return Fail(FormatText(SvfUnknownStatement, keyword));
 }
@@ -312,7 +291,7 @@ bool SvfConverter::Scan(const Tokens& tokens, ScanDefaults& defaults)
         return Fail(FormatText(SvfScanTooLong, {tokens[1], std::to_string(MaxScanBits)}));
     const bool sameLength = defaults.Length == length;
     std::string tdi = sameLength ? defaults.Tdi : std::string();
-    const std::string allOnes(DigitsFor(length), 'F');
+    const std::string allOnes = AllOnes(length);
     std::string mask = sameLength ? defaults.Mask : allOnes;
     std::string smask = sameLength ? defaults.Smask : allOnes;
     std::string tdo;
@@ -321,28 +300,28 @@ bool SvfConverter::Scan(const Tokens& tokens, ScanDefaults& defaults)
         if (i + 1 >= tokens.size() || !IsGroup(tokens[i + 1]))
             return Fail(FormatText(SvfUnreadable, tokens.front()));
         const std::string& name = tokens[i];
-        std::string* field = name == FieldTdi ? &tdi : name == FieldTdo ? &tdo : name == FieldMask ? &mask
-                             : name == FieldSmask ? &smask : nullptr;
+        std::string* field = name == svf::Tdi ? &tdi : name == svf::Tdo ? &tdo : name == svf::Mask ? &mask
+                             : name == svf::Smask ? &smask : nullptr;
         if (field == nullptr)
             return Fail(FormatText(SvfUnreadable, tokens.front() + ' ' + name));
         if (!ScanField(name, tokens[i + 1], length, *field))
             return false;
         tdiGiven = tdiGiven || field == &tdi;
     }
+    if (!tdiGiven && defaults.Length < 0)
+        return Fail(FormatText(SvfNoTdiFirst, {tokens.front(), tokens.front()}));
     if (!tdiGiven)
-        return Fail(FormatText(SvfNoTdi, tokens.front()));
+        return Fail(FormatText(SvfNoTdiLength,
+                               {tokens.front(), std::to_string(length), tokens.front(), std::to_string(defaults.Length)}));
     defaults = {length, tdi, mask, smask};
 
     // The bits SMASK leaves out are sent as 0, as the translator would send
     // them; written out, the line means the same to any reader of SVF.
     std::string sent = tdi;
     AndHexMask(smask, sent);
-    std::string line = tokens[0] + ' ' + std::to_string(length) + ' ' + std::string(FieldTdi) + " (" + sent + ')';
-    if (!tdo.empty()) {
-        // Bits beyond the scan in the first byte are not the card's to match.
-        line += ' ' + std::string(FieldTdo) + " (" + tdo + ") " + std::string(FieldMask) + " (" +
-                WithoutPadBits(mask, length) + ')';
-    }
+    std::string line = tokens[0] + ' ' + std::to_string(length) + ' ' + std::string(svf::Tdi) + " (" + sent + ')';
+    if (!tdo.empty())
+        line += ' ' + std::string(svf::Tdo) + " (" + tdo + ") " + std::string(svf::Mask) + " (" + mask + ')';
     return Emit(line + StatementEnd);
 }
 
@@ -352,13 +331,13 @@ bool SvfConverter::ScanField(const std::string& name, const std::string& group, 
     std::string given = group.substr(1, group.size() - 2);
     if (given.find_first_not_of(HexDigits) != std::string::npos)
         return Fail(FormatText(SvfBadHex, given));
+    // A value wider than its scan says something the scan cannot carry; the
+    // digits before the scan's own are then zeros, and go.
+    if (svf::SignificantBits(given) > static_cast<std::size_t>(length))
+        return Fail(FormatText(SvfHexTooLong, name));
     const std::size_t wanted = DigitsFor(length);
-    if (given.size() > wanted) {
-        const std::size_t extra = given.size() - wanted;
-        if (given.find_first_not_of('0') < extra)
-            return Fail(FormatText(SvfHexTooLong, name));
-        given.erase(0, extra);
-    }
+    if (given.size() > wanted)
+        given.erase(0, given.size() - wanted);
     digits = std::string(wanted - given.size(), '0') + given;
     return true;
 }
@@ -387,7 +366,7 @@ bool SvfConverter::RunTest(const Tokens& tokens)
     double maximum = 0.0;
     if (unitAt(i, UnitSck))
         return Fail(SvfSystemClock);
-    if (unitAt(i, UnitTck)) {
+    if (unitAt(i, svf::Tck)) {
         if (!ParseCount(tokens[i], cycles))
             return Fail(FormatText(SvfBadNumber, tokens[i]));
         counted = true;
@@ -425,10 +404,10 @@ bool SvfConverter::RunTest(const Tokens& tokens)
         return Fail(FormatText(SvfWaitTooLong, std::to_string(cycles)));
     RunState = runState;
     RunEndState = endState;
-    if (!Emit(std::string(KeyRunTest) + ' ' + runState + ' ' + std::to_string(cycles) + ' ' + std::string(UnitTck) +
+    if (!Emit(std::string(svf::RunTest) + ' ' + runState + ' ' + std::to_string(cycles) + ' ' + std::string(svf::Tck) +
               StatementEnd))
         return false;
-    return endState == runState || Emit(std::string(KeyState) + ' ' + endState + StatementEnd);
+    return endState == runState || Emit(std::string(svf::State) + ' ' + endState + StatementEnd);
 }
 
 bool SvfConverter::Emit(const std::string& line)

@@ -1,26 +1,12 @@
 #include "SvfTranslator.h"
 
+#include "SvfWords.h"
 #include "hex.h"
 #include "textutil.h"
 
 namespace {
 
-// Statements, recognised only at the front of a line and case-sensitively.
-constexpr std::string_view KeyComment = "//";
-constexpr std::string_view KeyTrst = "TRST";
-constexpr std::string_view KeyEndIr = "ENDIR";
-constexpr std::string_view KeyEndDr = "ENDDR";
-constexpr std::string_view KeyState = "STATE";
-constexpr std::string_view KeyRunTest = "RUNTEST";
-constexpr std::string_view KeySir = "SIR";
-constexpr std::string_view KeySdr = "SDR";
-constexpr std::string_view KeyTdi = "TDI";
-constexpr std::string_view KeyTdo = "TDO";
-constexpr std::string_view KeyMask = "MASK";
-constexpr std::string_view KeySmask = "SMASK";
-constexpr std::string_view UnitTck = "TCK";
-constexpr char StatementEnd = ';';
-constexpr char FieldEnd = ')';
+// Statements are recognised only at the front of a line and case-sensitively.
 constexpr char WordEnd = ' ';
 
 struct TapState {
@@ -71,7 +57,7 @@ bool TakePrefix(std::string_view& text, std::string_view prefix)
     return true;
 }
 
-bool AtStatementEnd(std::string_view text) { return !text.empty() && text.front() == StatementEnd; }
+bool AtStatementEnd(std::string_view text) { return !text.empty() && text.front() == svf::StatementEnd; }
 
 // The text up to the first space (all of it when there is none), taken from the front.
 std::string_view TakeWord(std::string_view& text)
@@ -85,16 +71,6 @@ std::string_view TakeWord(std::string_view& text)
 bool ParseCount(std::string_view text, std::int32_t& value)
 {
     return StrToInt32(text, value) && value >= 0;
-}
-
-std::string UpperCase(std::string_view text)
-{
-    std::string upper(text);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return upper;
 }
 
 std::string TranslateEndState(std::string_view rest, std::uint8_t recordType)
@@ -137,7 +113,7 @@ std::string TranslateRunTest(std::string_view rest)
     if (!ParseCount(TakeWord(rest), count))
         return TranslateError;
     StripLeft(rest);
-    if (!TakePrefix(rest, UnitTck))
+    if (!TakePrefix(rest, svf::Tck))
         return TranslateError;
     StripLeft(rest);
     if (!AtStatementEnd(rest))
@@ -206,19 +182,19 @@ void SvfTranslator::TranslateLine(std::string_view line, std::string& record)
     Tdo.clear();
 
     StripLeft(line);
-    if (StartsWith(line, KeyComment) || StartsWith(line, KeyTrst))
+    if (StartsWith(line, svf::Comment) || StartsWith(line, svf::Trst))
         return;
-    if (TakePrefix(line, KeyEndIr))
+    if (TakePrefix(line, svf::EndIr))
         record = TranslateEndState(line, RecordEndIr);
-    else if (TakePrefix(line, KeyEndDr))
+    else if (TakePrefix(line, svf::EndDr))
         record = TranslateEndState(line, RecordEndDr);
-    else if (TakePrefix(line, KeyState))
+    else if (TakePrefix(line, svf::State))
         record = TranslateState(line);
-    else if (TakePrefix(line, KeyRunTest))
+    else if (TakePrefix(line, svf::RunTest))
         record = TranslateRunTest(line);
-    else if (TakePrefix(line, KeySir))
+    else if (TakePrefix(line, svf::Sir))
         record = TranslateScan(line, ScanIr);
-    else if (TakePrefix(line, KeySdr))
+    else if (TakePrefix(line, svf::Sdr))
         record = TranslateScan(line, ScanDr);
     else
         record = TranslateError;
@@ -245,7 +221,7 @@ std::string SvfTranslator::TranslateScan(std::string_view rest, std::int32_t sca
         if (std::string* field = FieldNamedAt(rest)) {
             StripLeft(rest);
             rest.remove_prefix(rest.empty() ? 0 : 1);  // the opening parenthesis, whatever it is
-            const std::string_view text = rest.substr(0, rest.find(FieldEnd));
+            const std::string_view text = rest.substr(0, rest.find(svf::GroupClose));
             *field = text;
             rest.remove_prefix(text.size() < rest.size() ? text.size() + 1 : text.size());
         } else if (AtStatementEnd(rest)) {
@@ -260,13 +236,13 @@ std::string SvfTranslator::TranslateScan(std::string_view rest, std::int32_t sca
 
 std::string* SvfTranslator::FieldNamedAt(std::string_view& rest)
 {
-    if (TakePrefix(rest, KeyTdi))
+    if (TakePrefix(rest, svf::Tdi))
         return &Tdi;
-    if (TakePrefix(rest, KeyTdo))
+    if (TakePrefix(rest, svf::Tdo))
         return &Tdo;
-    if (TakePrefix(rest, KeyMask))
+    if (TakePrefix(rest, svf::Mask))
         return &Mask;
-    if (TakePrefix(rest, KeySmask))
+    if (TakePrefix(rest, svf::Smask))
         return &Smask;
     return nullptr;
 }
@@ -277,7 +253,12 @@ std::string SvfTranslator::FinishScan()
         // Half a byte has no place in the byte reversal, the sums or the length byte.
         if (field->size() % 2 != 0)
             return TranslateError;
-        *field = ReverseHexBytes(UpperCase(*field));
+        *field = svf::UpperCase(*field);
+        // Bits beyond the scan would reach the card as part of it, or a mask
+        // would compare bits the scan never captured.
+        if (svf::SignificantBits(*field) > static_cast<std::size_t>(BitLength))
+            return TranslateError;
+        *field = ReverseHexBytes(*field);
     }
     if (!Smask.empty())
         AndHexMask(Smask, Tdi);

@@ -150,12 +150,20 @@ TEST(SvfTranslator, FieldsAreTakenAsWritten)
     // A blank inside the parentheses stays in the field and reads as 0.
     EXPECT_EQ(Translate(t, "SDR 16 TDI (1 34);").substr(7, 4), "6306");
     EXPECT_EQ(t.GetTdi(), "341 44");
-    // The scan length and the digits given are not compared.
-    EXPECT_EQ(Translate(t, "SIR 4 TDI (0102);"), ":02000462020195");
+    // More digits than the scan needs travel as written, as long as the value fits the scan.
+    EXPECT_EQ(Translate(t, "SIR 12 TDI (0102);"), ":02000C6202018D");
+    EXPECT_EQ(Translate(t, "SDR 8 TDI (00FF);").substr(7, 4), "6306");
+    // A value with bits beyond its scan would reach the card as part of it, a
+    // mask would compare bits never captured.
+    for (const char* wider : {"SDR 6 TDI (FF);", "SIR 5 TDI (FF);", "SIR 4 TDI (0102);", "SDR 6 TDI (3F) TDO (40);",
+                              "SDR 6 TDI (3F) TDO (00) MASK (FF);", "SDR 6 TDI (3F) SMASK (7F);", "SDR 0 TDI (01);"})
+        EXPECT_EQ(Translate(t, wider), "Error") << wider;
+    EXPECT_EQ(Translate(t, "SDR 6 TDI (3F) TDO (00) MASK (3f);").substr(7, 4), "7304");
     // A record cannot announce more than 255 bytes.
-    EXPECT_EQ(Translate(t, "SDR 8 TDI (" + std::string(251, '1') + "2);").substr(7, 4), "63FE");
-    EXPECT_EQ(Translate(t, "SDR 8 TDI (" + std::string(253, '1') + "2);"), "Error");
-    EXPECT_EQ(Translate(t, "SIR 8 TDI (" + std::string(512, '1') + ");"), "Error");
+    EXPECT_EQ(Translate(t, "SDR 512 TDI (" + std::string(124, '0') + std::string(127, '1') + "2);").substr(3, 8),
+              "020063FE");
+    EXPECT_EQ(Translate(t, "SDR 512 TDI (" + std::string(126, '0') + std::string(127, '1') + "2);"), "Error");
+    EXPECT_EQ(Translate(t, "SIR 512 TDI (" + std::string(384, '0') + std::string(128, '1') + ");"), "Error");
 }
 
 // What the translations above do not reach: half bytes (an identifier reply
