@@ -80,7 +80,12 @@ bool THexUploader::EraseDone()
     }
 }
 
-void THexUploader::SendLine(std::int32_t index) { Send(Lines[static_cast<std::size_t>(index)] + LineEnd); }
+void THexUploader::SendLine(std::int32_t index)
+{
+    OutLine.assign(Lines[static_cast<std::size_t>(index)]);
+    OutLine += LineEnd;
+    Send(OutLine);
+}
 
 bool THexUploader::LineAcknowledged()
 {
@@ -166,11 +171,14 @@ void THexUploader::PlanUpload(const TUploadArea& area, const std::string& fileNa
         plan.BytesToCard += Sent(line);
     plan.BytesFromCard += plan.HexLines * AcknowledgementBytes;
 
-    const std::string imageSum = ChecksumSum(lines, area, {});
-    if (!checksumText.empty() && checksumText != imageSum)
-        plan.Refuse(FormatText(PlanChecksumDiffers, {checksumText, imageSum}));
+    if (!checksumText.empty()) {
+        const std::string imageSum = ChecksumSum(lines, area, {});
+        if (checksumText != imageSum)
+            plan.Refuse(FormatText(PlanChecksumDiffers, {checksumText, imageSum}));
+    }
+    // A sum's four digits take the same room whatever their value.
     ++plan.ChecksumRecords;
     plan.BytesToCard +=
-        Sent(BuildHexRecord(HexRecordChecksum, ChecksumRecordAddress, checksumText.empty() ? imageSum : checksumText));
+        Sent(BuildHexRecord(HexRecordChecksum, ChecksumRecordAddress, checksumText.empty() ? WordToHex(0) : checksumText));
     plan.BytesFromCard += AcknowledgementBytes;
 }

@@ -76,6 +76,8 @@ protected:
     std::string ChecksumText;
     std::vector<std::string> Lines;
     std::int32_t LineIndex = 0;
+    // The line being sent with its line end; kept to spare an allocation per line.
+    std::string OutLine;
 
 private:
     enum class Answer { Waiting, Accepted, SendAgain };

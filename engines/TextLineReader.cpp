@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cstring>
+
 namespace {
 
 constexpr std::size_t BlockSize = 64 * 1024;
@@ -17,7 +19,8 @@ bool TextLineReader::Open(const std::string& path)
     File.reset(std::fopen(path.c_str(), "rb"));
     if (!File)
         return false;
-    Block.resize(BlockSize);
+    if (!Block)
+        Block = std::make_unique_for_overwrite<char[]>(BlockSize);
     return true;
 }
 
@@ -48,10 +51,10 @@ bool TextLineReader::Fill()
         End = Begin + Text.size();
         return !Text.empty();
     }
-    const std::size_t filled = std::fread(Block.data(), 1, Block.size(), File.get());
+    const std::size_t filled = std::fread(Block.get(), 1, BlockSize, File.get());
     if (filled == 0)
         ReadError = std::ferror(File.get()) != 0;
-    Begin = Block.data();
+    Begin = Block.get();
     End = Begin + filled;
     return filled > 0;
 }
@@ -64,9 +67,11 @@ bool TextLineReader::ReadLine(std::string& line)
     for (;;) {
         if (Begin == End && !Fill())
             return !ReadError && !line.empty();
-        const char* at = Begin;
-        while (at != End && *at != '\n' && *at != '\r')
-            ++at;
+        // The nearest line end, CR or LF, found a block of bytes at a time.
+        const auto* lf = static_cast<const char*>(std::memchr(Begin, '\n', static_cast<std::size_t>(End - Begin)));
+        const char* upTo = lf != nullptr ? lf : End;
+        const auto* cr = static_cast<const char*>(std::memchr(Begin, '\r', static_cast<std::size_t>(upTo - Begin)));
+        const char* at = cr != nullptr ? cr : upTo;
         line.append(Begin, at);
         Begin = at;
         if (at == End)

@@ -41,7 +41,8 @@ private:
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
     std::unique_ptr<std::FILE, FileCloser> File;
-    std::vector<char> Block;
+    // Left as it is allocated: a file is read into it before any byte is used.
+    std::unique_ptr<char[]> Block;
     std::string_view Text;  // the whole text of a reader in memory
     bool InMemory = false;
     bool TextTaken = false;

@@ -7,6 +7,7 @@
 // file (01) are skipped.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,24 +21,30 @@ inline constexpr std::uint8_t HexRecordChecksum = 0x0C;
 inline constexpr std::size_t HexImageSize = 0x10000;
 inline constexpr std::uint8_t HexUnwrittenByte = 0xFF;
 
-struct HexRecord {
+struct HexRecordHead {
     std::uint8_t Type = 0;
     std::uint8_t Count = 0;
     std::uint16_t Address = 0;
+};
+
+struct HexRecord : HexRecordHead {
     std::string Data;  // the data bytes actually present on the line (at most Count)
 };
 
 // Inline: a JTAG play reads and writes every digit of its scans through these.
 inline char HexDigit(unsigned n) { return "0123456789ABCDEF"[n % 16]; }
 
-inline unsigned HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return static_cast<unsigned>(c - '0');
-    if (c >= 'A' && c <= 'F')
-        return static_cast<unsigned>(c - 'A' + 10);
-    return 0;
-}
+// The value of each character as a digit, by its code.
+inline constexpr std::array<std::uint8_t, 256> HexValues = [] {
+    std::array<std::uint8_t, 256> values{};
+    for (unsigned digit = 0; digit < 10; ++digit)
+        values['0' + digit] = static_cast<std::uint8_t>(digit);
+    for (unsigned digit = 10; digit < 16; ++digit)
+        values['A' + digit - 10] = static_cast<std::uint8_t>(digit);
+    return values;
+}();
+
+inline unsigned HexValue(char c) { return HexValues[static_cast<unsigned char>(c)]; }
 
 std::string ByteToHex(std::uint32_t value);
 std::string WordToHex(std::uint32_t value);
@@ -45,11 +52,20 @@ std::string LongToHex(std::uint32_t value);
 
 // Value of the first four characters; characters missing from a shorter text read as 0.
 std::uint16_t HexToWord(std::string_view text);
+// Value of the two characters at pos; characters missing from a shorter text read as 0.
+inline std::uint8_t HexByteAt(std::string_view text, std::size_t pos)
+{
+    const unsigned high = pos < text.size() ? HexValue(text[pos]) : 0;
+    const unsigned low = pos + 1 < text.size() ? HexValue(text[pos + 1]) : 0;
+    return static_cast<std::uint8_t>(high * 16 + low);
+}
 
 // Reads the fields at their fixed positions of a line that begins with ":".
 // The checksum field is not read. Data bytes that the line is too short to
 // hold are left out of Data.
 HexRecord ParseHexRecord(std::string_view line);
+// The same without the data.
+HexRecordHead ParseHexRecordHead(std::string_view line);
 
 // A complete record line for an even-length hex data text, checksum included.
 std::string BuildHexRecord(std::uint8_t type, std::uint16_t address, std::string_view dataText);

@@ -22,7 +22,8 @@ std::string FileNamePart(const std::string& path) { return QFileInfo(QString::fr
 
 void TUpdateSession::Timer1Timer()
 {
-    if (Closed)
+    // A message box inside a step turns the event loop: the tick waits for the step to end.
+    if (Closed || InStep)
         return;
     Timer1.stop();
     const auto interval = static_cast<std::uint32_t>(Timer1.interval());
@@ -34,9 +35,16 @@ void TUpdateSession::Timer1Timer()
     Timer1.start();
 }
 
+// While the firmware answers the probe, every arrival puts the next tick a whole
+// interval off, so the line is quiet before it changes speed. In the
+// programming phase the timer keeps running: a tick that comes during the step
+// waits for it (the event loop has one thread), and stopping and starting the
+// timer for every reply would cost more than the rest of the reply's handling.
 void TUpdateSession::DriverRecString(TComDriver&, std::int32_t)
 {
-    Timer1.stop();
+    const bool probing = Driver->GetConMode() != MODE_RAW;
+    if (probing)
+        Timer1.stop();
     CardSilence.restart();
     CardSilenceShown = false;
     const std::string arrived = Driver->ReadRaw();
@@ -49,7 +57,7 @@ void TUpdateSession::DriverRecString(TComDriver&, std::int32_t)
     if (!InStep && !Closed && SeqState != TSeqState::LoadScript && SeqState != TSeqState::StartSync &&
         SeqState != TSeqState::Failed && SeqState != TSeqState::Completed)
         GuardedStep();
-    if (!Closed && !InStep)
+    if (probing && !Closed && !InStep)
         Timer1.start();
 }
 

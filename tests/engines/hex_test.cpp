@@ -129,6 +129,9 @@ TEST(HexImageChecksum, RecordsAreReadInOrderUntilEndOfFile)
     // Two layouts of the same bytes give the same sum.
     EXPECT_EQ(HexImageChecksum({":020000000102FB"}, 0, 1),
               HexImageChecksum({":0100000001FE", ":0100010002FC"}, 0, 1));
+    EXPECT_EQ(HexImageChecksum({":0100010002FC", ":0100000001FE"}, 0, 1), 0x03);
+    // Written again after other records: the last byte counts.
+    EXPECT_EQ(HexImageChecksum({":020000000102FB", ":0100020003FA", ":0100000009F6"}, 0, 2), 0x09 + 0x02 + 0x03);
 }
 
 TEST(HexImageChecksum, BytesPastTheImageOrTheLineAreDropped)
