@@ -363,7 +363,7 @@ TEST(BenchProgram, PrintsTheTableAndTheRatiosLast)
     double upload = 0.0;
     double jtag = 0.0;
     ASSERT_EQ(std::sscanf(run.Out.c_str() + last, "ratios: upload=%lf pty=- jtag=%lf", &upload, &jtag), 2);
-    EXPECT_NE(run.Out.find(" parallel16=-\n", last), std::string::npos) << run.Out.substr(last);
+    EXPECT_NE(run.Out.find(" parallel64=-\n", last), std::string::npos) << run.Out.substr(last);
     EXPECT_GT(upload, 0.0);
     EXPECT_GT(jtag, 0.0);
     EXPECT_EQ(run.Out.back(), '\n');
