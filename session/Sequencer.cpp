@@ -45,7 +45,7 @@ void TUpdateSession::DriverRecString(TComDriver&, std::int32_t)
     const bool probing = Driver->GetConMode() != MODE_RAW;
     if (probing)
         Timer1.stop();
-    CardSilence.restart();
+    HeardAtMs = ClockMs();
     CardSilenceShown = false;
     const std::string arrived = Driver->ReadRaw();
     BytesCarried += arrived.size();
@@ -132,12 +132,12 @@ bool TUpdateSession::StepsWithoutCard(TSeqState state)
 // long time: the run goes on and the operator, told once, decides.
 void TUpdateSession::WatchCardSilence()
 {
-    if (!WaitsOnCard() || !CardSilence.isValid()) {
-        CardSilence.restart();
+    if (!WaitsOnCard() || HeardAtMs < 0) {
+        HeardAtMs = ClockMs();
         CardSilenceShown = false;
         return;
     }
-    if (CardSilenceShown || CardSilence.elapsed() < static_cast<qint64>(CardSilenceIntervalMs))
+    if (CardSilenceShown || ClockMs() - HeardAtMs < static_cast<std::int64_t>(CardSilenceIntervalMs))
         return;
     CardSilenceShown = true;
     ShowInfo(FormatText(constante::CardSilentFormat, std::to_string(CardSilenceIntervalMs / 1000)));
@@ -204,7 +204,7 @@ void TUpdateSession::StepLoadScript()
     LinesSent = 0;
     Retransmissions = 0;
     BytesCarried = 0;
-    RunClock.start();
+    RunStartMs = ClockMs();
     if (!LoadTextLines(ScriptPath, ScriptLines)) {
         ShowError(ScriptPath + constante::FileNotFound);
         return;

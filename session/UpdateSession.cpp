@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <chrono>
 
 TUpdateSession::TUpdateSession(std::string appDir, std::string scriptArgument)
     : AppDir(std::move(appDir)), ScriptArgument(std::move(scriptArgument))
@@ -65,14 +66,21 @@ std::vector<TGestionnaire*> TUpdateSession::Engines() const
     return {ProgBoot.get(), InstCrt.get(), ProgPsd.get(), ProgJtag.get()};
 }
 
+std::int64_t TUpdateSession::SteadyClockMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 std::int64_t TUpdateSession::SecondsLeft() const
 {
     const std::uint64_t planned = Plan.BytesToCard() + Plan.BytesFromCard();
-    if (IsIdle() || !RunClock.isValid() || BytesCarried == 0 || planned == 0 || RunClock.elapsed() < EstimateAfterMs)
+    const std::int64_t elapsedMs = RunStartMs < 0 ? 0 : ClockMs() - RunStartMs;
+    if (IsIdle() || RunStartMs < 0 || BytesCarried == 0 || planned == 0 || elapsedMs < EstimateAfterMs)
         return -1;
     if (BytesCarried >= planned)
         return 0;
-    const double elapsedSeconds = static_cast<double>(RunClock.elapsed()) / 1000.0;
+    const double elapsedSeconds = static_cast<double>(elapsedMs) / 1000.0;
     return static_cast<std::int64_t>(elapsedSeconds * static_cast<double>(planned - BytesCarried) /
                                          static_cast<double>(BytesCarried) +
                                      0.5);

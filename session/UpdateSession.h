@@ -26,7 +26,6 @@
 #include "progjtag.h"
 #include "progpsd.h"
 
-#include <QElapsedTimer>
 #include <QTimer>
 
 #include <cstdint>
@@ -86,6 +85,10 @@ public:
     const std::string& GetAppDir() const { return AppDir; }
     // How long the card may stay silent before the status list says so.
     void SetCardSilenceInterval(std::uint32_t ms) { CardSilenceIntervalMs = ms; }
+    // Milliseconds of a monotonic clock: what the time left and the card's
+    // silence are measured on; replaceable so that tests drive it.
+    std::function<std::int64_t()> ClockMs = SteadyClockMs;
+    static std::int64_t SteadyClockMs();
 
     // ---- Operations.
     // START: runs the main script. Only from idle; false otherwise. The run
@@ -268,9 +271,9 @@ private:
     TComponentSelection Selection;
     bool CheckUpdate = true;
     TUpdatePlan Plan;
-    // Bytes the link carried in this run, both ways, and since when.
+    // Bytes the link carried in this run, both ways, and since when (ClockMs; -1 before any run).
     std::uint64_t BytesCarried = 0;
-    QElapsedTimer RunClock;
+    std::int64_t RunStartMs = -1;
 
     std::string CurentCardDir;
     std::vector<std::string> ScriptLines;
@@ -301,7 +304,8 @@ private:
     std::int32_t Retransmissions = 0;
     std::string LastStatusLine;
     QTimer Timer1;
-    QElapsedTimer CardSilence;
+    // When the card was last heard, or the silence watch began (ClockMs; -1: not yet).
+    std::int64_t HeardAtMs = -1;
     std::uint32_t CardSilenceIntervalMs = CardSilenceMs;
     bool CardSilenceShown = false;
 

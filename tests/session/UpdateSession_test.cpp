@@ -323,13 +323,17 @@ TEST(Session, StopDuringThePauseBeforeAPlayEndsTheRunAtOnce)
     run.Bench.Link = run.Card.SessionLink();
     run.Bench.Open({}, true);
     TUpdateSession& session = run.Bench.Session();
+    std::uint32_t nowMs = 0;
+    session.GetProgJtag().TickCount = [&nowMs] { return nowMs; };
+    int ticks = 0;
+    QObject::connect(&session.GetTimer(), &QTimer::timeout, [&ticks] { ++ticks; });
     run.Bench.Begin();
     ASSERT_TRUE(WaitUntil([&] { return session.GetProgJtag().GetState() == TProgJtag::JtagState::PausedBeforePlay; }));
     const std::size_t recordsBefore = run.Sim().EffectRecordsExecuted();
     // The event loop runs on during the pause: timers fire, text is taken.
-    bool tickedDuringPause = false;
-    QTimer::singleShot(200, [&] { tickedDuringPause = true; });
-    ASSERT_TRUE(WaitUntil([&] { return tickedDuringPause; }, 900));
+    const int ticksBefore = ticks;
+    ASSERT_TRUE(WaitUntil([&] { return ticks >= ticksBefore + 3; }));
+    EXPECT_TRUE(session.GetProgJtag().IsBusy());
     const auto stopAt = std::chrono::steady_clock::now();
     session.Stop();
     EXPECT_EQ(session.GetSeqState(), TSeqState::Idle);
@@ -337,7 +341,9 @@ TEST(Session, StopDuringThePauseBeforeAPlayEndsTheRunAtOnce)
     EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::milliseconds(100));
     EXPECT_EQ(run.Bench.RunEnds, std::vector<TRunResult>{TRunResult::Stopped});
     // Past the end of the pause, no record went out.
-    WaitUntil([] { return false; }, 1200);
+    nowMs += 2000;
+    const int ticksStopped = ticks;
+    ASSERT_TRUE(WaitUntil([&] { return ticks >= ticksStopped + 1; }));
     EXPECT_EQ(run.Sim().EffectRecordsExecuted(), recordsBefore);
 }
 
@@ -347,9 +353,16 @@ TEST(Session, PauseBeforeAPlayStillPlaysTheWholeFile)
     const UpdateBundle bundle = WriteUpdateBundle(run.Bench.Dir);
     run.Bench.Link = run.Card.SessionLink();
     run.Bench.Open({}, true);
-    const auto start = std::chrono::steady_clock::now();
+    // The pause's clock moves 300 ms at every look: the play waits four looks.
+    std::uint32_t nowMs = 0;
+    int looks = 0;
+    TProgJtag& jtag = run.Bench.Session().GetProgJtag();
+    jtag.TickCount = [&] {
+        ++looks;
+        return nowMs += 300;
+    };
     ASSERT_TRUE(run.Bench.Run());
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_EQ(looks, 5);  // when the play opens, then until 1000 ms have passed
     EXPECT_EQ(run.Bench.RunEnds, Completed);
     EXPECT_TRUE(HoldsBundle(run.Sim(), bundle));
 }
@@ -503,13 +516,25 @@ TEST(Session, SilentCardIsPointedOutOnceAndTheRunGoesOn)
     bench.CheckUpdate = false;
     bench.Open();
     TUpdateSession& session = bench.Session();
+    std::int64_t nowMs = 0;
+    session.ClockMs = [&nowMs] { return nowMs; };
     session.SetCardSilenceInterval(1000);
+    int ticks = 0;
+    QObject::connect(&session.GetTimer(), &QTimer::timeout, [&ticks] { ++ticks; });
+    const auto tickMore = [&ticks](int count) {
+        const int until = ticks + count;
+        return WaitUntil([&] { return ticks >= until; });
+    };
     bench.Begin();
     const std::string silence = "No reply from the card for 1 s: check the link, or press STOP";
     const auto count = [&] { return std::count(bench.StatusLines.begin(), bench.StatusLines.end(), silence); };
-    ASSERT_TRUE(WaitUntil([&] { return count() == 1; }, 10000));
-    ASSERT_TRUE(WaitUntil([&] { return bench.HasLine("Switch ON device while pushing the ENTER button"); }));
-    WaitUntil([] { return false; }, 1500);
+    ASSERT_TRUE(tickMore(3));
+    EXPECT_EQ(count(), 0);
+    nowMs += 1000;
+    ASSERT_TRUE(tickMore(3));
+    EXPECT_EQ(count(), 1);
+    nowMs += 5000;
+    ASSERT_TRUE(tickMore(3));
     EXPECT_EQ(count(), 1);
     EXPECT_TRUE(session.WaitsOnCard());
     EXPECT_TRUE(bench.RunEnds.empty());
@@ -567,32 +592,42 @@ TEST(Session, CheckAtStartFindsABrokenUpdateBeforeTheCardHearsAnything)
     EXPECT_EQ(run.Sim().Bank(0).Erases, 1u);
 }
 
+// The clock runs a millisecond for each byte the link carries, a known rate:
+// the time left then matches what the run still takes.
 TEST(Session, TimeLeftComesFromThePlanAndTheRateSoFar)
 {
     RunBench run;
     WriteUpdateBundle(run.Bench.Dir);
+    run.Bench.Dir.Write("MB/BANK1.HEX", JoinLines(HexLines(0x8000, 600, 3)));
     run.Open();
     TUpdateSession& session = run.Bench.Session();
+    std::int64_t nowMs = 0;
+    session.ClockMs = [&nowMs] { return nowMs; };
+    run.Card.Link->OnTrace = [&nowMs](const char*, const std::string& bytes) {
+        nowMs += static_cast<std::int64_t>(bytes.size());
+    };
     EXPECT_EQ(session.SecondsLeft(), -1);
-    // The card answers slowly, so the run lasts long enough to be measured.
-    SimulatedCard& card = run.Card.Card;
-    const std::function<void(const std::string&)> answer = card.OnOutput;
-    card.OnOutput = [answer](const std::string& bytes) { QTimer::singleShot(40, [answer, bytes] { answer(bytes); }); };
-    std::vector<std::int64_t> estimates;
-    QTimer sample;
-    QObject::connect(&sample, &QTimer::timeout, [&] { estimates.push_back(session.SecondsLeft()); });
-    sample.start(100);
-    ASSERT_TRUE(run.Bench.Run(false, 60000));
+    // The estimate at each reply, and when it was made.
+    std::vector<std::pair<std::int64_t, std::int64_t>> estimates;
+    session.OnCardText = [&] { estimates.emplace_back(nowMs, session.SecondsLeft()); };
+    ASSERT_TRUE(run.Bench.Run());
     EXPECT_EQ(run.Bench.RunEnds, Completed);
-    EXPECT_GT(session.GetPlan().BytesToCard(), 0u);
-    // Unknown at first, then a figure that does not grow without end.
-    ASSERT_GT(estimates.size(), 25u);
-    EXPECT_EQ(estimates.front(), -1);
-    std::vector<std::int64_t> known;
-    for (const std::int64_t estimate : estimates)
-        if (estimate >= 0)
-            known.push_back(estimate);
-    ASSERT_FALSE(known.empty());
-    EXPECT_LE(known.back(), known.front() + 1);
+    const std::int64_t endMs = nowMs;
+    ASSERT_GT(endMs, 20000);
+
+    // Unknown for the first two seconds, then within a tenth of what was left.
+    std::size_t checked = 0;
+    for (const auto& [atMs, estimate] : estimates) {
+        if (atMs < TUpdateSession::EstimateAfterMs) {
+            EXPECT_EQ(estimate, -1) << atMs;
+            continue;
+        }
+        const double left = static_cast<double>(endMs - atMs) / 1000.0;
+        if (left < 5.0)
+            continue;
+        EXPECT_NEAR(static_cast<double>(estimate), left, left * 0.1) << atMs;
+        ++checked;
+    }
+    EXPECT_GT(checked, 100u);
     EXPECT_EQ(session.SecondsLeft(), -1);  // idle again
 }
