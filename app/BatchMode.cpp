@@ -42,6 +42,14 @@ int BlockStopSignals()
     return ::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
 }
 
+int ReadStopSignal(int signalFd)
+{
+    signalfd_siginfo info{};
+    if (::read(signalFd, &info, sizeof info) != static_cast<ssize_t>(sizeof info))
+        return 0;
+    return static_cast<int>(info.ssi_signo);
+}
+
 std::string ProgressLineText(int overallPercent, int operationPercent, std::int64_t secondsLeft)
 {
     std::string text = constante::ProgressOverall + std::to_string(overallPercent) + "%  " + constante::ProgressOperation +
@@ -143,6 +151,8 @@ void TBatchMode::AddCard(const TPortArgument& port)
         added.DeviceId = id;
         added.DeviceKnown = true;
     };
+    if (Bundle)
+        session.ShowInfo(OriginLine(*Bundle));
     session.SetLink(port.Link);
     session.SetCheckUpdate(Choice.CheckUpdate && !Line.NoCheck);
     if (Line.Manual) {
@@ -191,10 +201,9 @@ void TBatchMode::RunEnded(TCard& card, TUpdateSession::TRunResult result, const 
 
 void TBatchMode::SignalArrived()
 {
-    signalfd_siginfo info{};
-    if (::read(SignalFd, &info, sizeof info) != static_cast<ssize_t>(sizeof info))
+    const int signal = ReadStopSignal(SignalFd);
+    if (signal == 0)
         return;
-    const int signal = static_cast<int>(info.ssi_signo);
     PrintError(FormatText(constante::BatchStopped, std::to_string(signal)));
     Finish(128 + signal);
 }

@@ -13,6 +13,7 @@
 // --report-dir, or in "reports" in the program's folder.
 #pragma once
 
+#include "Bundle.h"
 #include "CommandLine.h"
 #include "PortArgument.h"
 #include "RunReport.h"
@@ -25,12 +26,15 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 // Blocks SIGINT and SIGTERM for the whole process (before any thread starts)
 // and returns a signalfd that reads them; -1 on failure.
 int BlockStopSignals();
+// The signal that arrived on the signalfd; 0 when none could be read.
+int ReadStopSignal(int signalFd);
 
 // The self-updating progress line of one card: the whole run, the current
 // operation and, when it is known (not negative), the time left.
@@ -61,6 +65,9 @@ public:
     TBatchMode(const TBatchMode&) = delete;
     TBatchMode& operator=(const TBatchMode&) = delete;
 
+    // The update comes from this bundle: each card's status list says who signed it.
+    void SetBundle(const TBundleSummary& bundle) { Bundle = bundle; }
+
     // Runs the updates in the application's event loop; the exit code (2 when
     // the --port values cannot run, before anything is opened).
     int Run();
@@ -86,6 +93,7 @@ private:
 
     std::string AppDir;
     TUpdaterCommandLine Line;
+    std::optional<TBundleSummary> Bundle;
     TSettingsFile Settings;
     TPortChoice Choice;
     std::vector<std::unique_ptr<TCard>> Cards;

@@ -15,6 +15,8 @@ constexpr char OptionPort[] = "--port";
 constexpr char OptionNoCheck[] = "--no-check";
 constexpr char OptionReportDir[] = "--report-dir";
 constexpr char OptionHelp[] = "--help";
+constexpr char OptionVersion[] = "--version";
+constexpr char OptionTrustedKey[] = "--trusted-key";
 constexpr char OptionListPorts[] = "--list-ports";
 
 bool ParseManual(const std::string& list, TManualSelection& selection)
@@ -71,6 +73,13 @@ bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdater
             line.Batch = true;
         } else if (argument == OptionHelp) {
             line.Help = true;
+        } else if (argument == OptionVersion) {
+            line.Version = true;
+        } else if (argument == OptionTrustedKey) {
+            std::string key;
+            if (!value(key))
+                return false;
+            line.TrustedKeys.push_back(key);
         } else if (argument == OptionListPorts) {
             line.ListPorts = true;
         } else if (argument == OptionReadId) {

@@ -20,7 +20,7 @@ struct TUpdaterCommandLine {
     static constexpr int DefaultTimeoutSeconds = 60;
 
     std::string Script;  // empty: script.ini in the program's folder
-    std::string AppDir;  // empty: the folder of the executable
+    std::string AppDir;  // empty: the folder of the executable; a file: an update bundle
     bool Batch = false;
     bool ReadId = false;
     std::optional<TManualSelection> Manual;
@@ -28,7 +28,10 @@ struct TUpdaterCommandLine {
     bool NoCheck = false;  // --no-check: the update is not checked at START
     std::vector<std::string> Ports;  // --port, in order; empty: the link of Updater.prm
     std::string ReportDir;   // empty: "reports" in the program's folder
+    // --trusted-key, in order: public keys trusted besides those of the key folders.
+    std::vector<std::string> TrustedKeys;
     bool Help = false;
+    bool Version = false;
     // Print the serial devices present and the COM port each one is, then stop.
     bool ListPorts = false;
 };

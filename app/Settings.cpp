@@ -3,6 +3,7 @@
 // window's place, the serial devices, and the update folder.
 #include "main.h"
 
+#include "BundleOpening.h"
 #include "SerialDevice.h"
 #include "SerialDeviceDialog.h"
 #include "DecodedText.h"
@@ -12,6 +13,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -142,39 +144,67 @@ void TMainFich::RestoreWindowPlace(const std::string& place)
         resize(size);
 }
 
-void TMainFich::OpenUpdateFolderClick()
+void TMainFich::OpenUpdateClick()
 {
     if (RunInProgress())
         return;
     const std::string last = TSettingsFile::LastUpdateFolder();
-    const std::string chosen = ChooseFolder(last.empty() ? Session->GetAppDir() : last);
-    if (chosen.empty())
+    const QString chosen = QString::fromStdString(ChooseUpdate(last.empty() ? Session->GetAppDir() : last));
+    if (chosen.isEmpty())
         return;
-    std::string folder = QDir::cleanPath(QDir(QString::fromStdString(chosen)).absolutePath()).toStdString();
+    // A folder is chosen by its main script.
+    const QFileInfo file(chosen);
+    std::string update = QDir::cleanPath(file.isFile() && file.suffix() == QLatin1String(constante::ScriptSuffix)
+                                             ? file.absolutePath()
+                                             : file.absoluteFilePath())
+                             .toStdString();
     // The program's folder is kept without its delimiter; the root folder becomes empty.
-    if (!folder.empty() && folder.back() == '/')
-        folder.pop_back();
-    // The folder's own settings are saved before the per-user file learns the
-    // new folder: both may be that same file.
-    SaveSettings();
-    std::string message;
-    if (!TSettingsFile::RememberUpdateFolder(folder, message))
-        ShowBox(TBoxKind::Error, DecodedText(message));
-    OpenSession(folder);
+    if (!update.empty() && update.back() == '/')
+        update.pop_back();
+    OpenUpdatePath(update, {}, true);
 }
 
-void TMainFich::OpenSession(const std::string& appDir)
+bool TMainFich::OpenUpdatePath(const std::string& path, const std::string& script, bool remember)
+{
+    std::unique_ptr<TOpenedBundle> bundle;
+    std::string folder = path;
+    std::string mainScript = script;
+    if (IsUpdateBundle(path)) {
+        std::string refusal;
+        bundle = OpenUpdateBundle(path, script, TrustedKeyFiles, mainScript, refusal);
+        if (!bundle) {
+            ShowBox(TBoxKind::Error, DecodedText(refusal));
+            return false;
+        }
+        folder = bundle->Folder();
+    }
+    if (remember) {
+        // The folder's own settings are saved before the per-user file learns the
+        // new update: both may be that same file.
+        SaveSettings();
+        std::string message;
+        if (!TSettingsFile::RememberUpdateFolder(path, message))
+            ShowBox(TBoxKind::Error, DecodedText(message));
+    }
+    OpenSession(folder, mainScript, std::move(bundle));
+    return true;
+}
+
+void TMainFich::OpenSession(const std::string& appDir, const std::string& script, std::unique_ptr<TOpenedBundle> bundle)
 {
     Session->Stop();
     Session->Close();
     // The report observes the session: it goes first, and comes back with the new one.
     Report.reset();
-    Session = std::make_unique<TUpdateSession>(appDir);
+    Session = std::make_unique<TUpdateSession>(appDir, script);
+    Bundle = std::move(bundle);
     Report = std::make_unique<TRunReport>(*Session, TSettingsFile::DefaultReportFolder(appDir));
     Timer1 = &Session->GetTimer();
     WireSession();
     ShowReadIdButtons();
     LoadSettings();
+    if (Bundle)
+        Session->ShowInfo(OriginLine(Bundle->Summary()));
     // Its first idle step now: it hands the engines their folder, and a START
     // clicked at once finds them ready.
     Session->Timer1Timer();

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -121,8 +122,12 @@ std::string TSettingsFile::PathFor(const std::string& appDir)
 {
     const std::string folder = appDir.empty() ? "/" : appDir;
     // Only a folder that is there and refuses writing sends the file elsewhere;
-    // a missing folder fails as it always did.
-    if (::access(folder.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS))
+    // a missing folder fails as it always did. A folder its owner may not write
+    // (an unpacked update bundle is left so) is read-only also to root, whom
+    // access() lets write anywhere.
+    struct stat status {};
+    if ((::access(folder.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS)) ||
+        (::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) && (status.st_mode & S_IWUSR) == 0))
         return UserPath();
     return appDir + '/' + constante::SettingsFile;
 }
@@ -163,7 +168,7 @@ std::string TSettingsFile::WindowFolder(const std::string& executableDir)
     if (QFileInfo(QString::fromStdString(executableDir + '/' + constante::MainScriptName)).isFile())
         return executableDir;
     const std::string last = LastUpdateFolder();
-    return !last.empty() && QFileInfo(QString::fromStdString(last)).isDir() ? last : executableDir;
+    return !last.empty() && QFileInfo::exists(QString::fromStdString(last)) ? last : executableDir;
 }
 
 bool TSettingsFile::RememberUpdateFolder(const std::string& folder, std::string& message)

@@ -64,12 +64,12 @@ public:
     static std::string LoadPathFor(const std::string& appDir);
     // $XDG_CONFIG_HOME (or ~/.config), "corvane-pelto-updater/Updater.prm".
     static std::string UserPath();
-    // The update folder the window opened last, kept in the per-user file; empty when none.
+    // The update the window opened last (a folder or a bundle), kept in the per-user file; empty when none.
     static std::string LastUpdateFolder();
     // False, with the text to show, when it could not be kept.
     static bool RememberUpdateFolder(const std::string& folder, std::string& message);
-    // The folder a window opens when none was named: the executable's when it
-    // holds the main script, else the update folder opened last, if it is still there.
+    // The update a window opens when none was named: the executable's folder when
+    // it holds the main script, else the update opened last, if it is still there.
     static std::string WindowFolder(const std::string& executableDir);
 
     // Lines of the file the Port choice does not hold (a COMn device); written

@@ -70,9 +70,9 @@ TMainFich::TMainFich(std::string appDir, std::string scriptArgument, QWidget* pa
     : QMainWindow(parent),
       ShowBox(ModalBoxHook(this)),
       ShowDialog([](QDialog& dialog) { return dialog.exec(); }),
-      ChooseFolder([this](const std::string& offered) {
-          return QFileDialog::getExistingDirectory(this, Text(constante::OpenUpdateFolderCaption),
-                                                   QString::fromStdString(offered))
+      ChooseUpdate([this](const std::string& offered) {
+          return QFileDialog::getOpenFileName(this, Text(constante::OpenUpdateCaption), QString::fromStdString(offered),
+                                              Text(constante::OpenUpdateFilter))
               .toStdString();
       }),
       Session(std::make_unique<TUpdateSession>(std::move(appDir), std::move(scriptArgument))),
@@ -164,8 +164,8 @@ void TMainFich::BuildMenus()
 {
     MainMenu1 = menuBar();
     File1 = MainMenu1->addMenu(Text(constante::MenuFile));
-    OpenUpdateFolder = File1->addAction(Text(constante::MenuOpenUpdateFolder));
-    connect(OpenUpdateFolder, &QAction::triggered, this, [this] { OpenUpdateFolderClick(); });
+    OpenUpdate = File1->addAction(Text(constante::MenuOpenUpdate));
+    connect(OpenUpdate, &QAction::triggered, this, [this] { OpenUpdateClick(); });
 
     Port1 = MainMenu1->addMenu(Text(constante::MenuPort));
     PortGroup = new QActionGroup(this);

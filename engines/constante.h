@@ -167,8 +167,11 @@ inline constexpr char KeyUpdateFolder[] = "UPDATE_FOLDER";
 // $XDG_CONFIG_HOME (or ~/.config).
 inline constexpr char UserSettingsFolder[] = "corvane-pelto-updater";
 inline constexpr char MenuFile[] = "&File";
-inline constexpr char MenuOpenUpdateFolder[] = "&Open update folder...";
-inline constexpr char OpenUpdateFolderCaption[] = "Open update folder";
+inline constexpr char MenuOpenUpdate[] = "&Open update...";
+inline constexpr char OpenUpdateCaption[] = "Open update: a bundle, or the main script of a folder";
+inline constexpr char OpenUpdateFilter[] = "Updates (*.zip *.ini);;All files (*)";
+// A chosen file with this suffix is a folder's script: the folder is the update.
+inline constexpr char ScriptSuffix[] = "ini";
 
 // ---- Dialogs ------------------------------------------------------------------------
 inline constexpr char CompSelCaption[] = "Component Selection";
@@ -205,11 +208,17 @@ inline constexpr OptionCodeRow OptionCodeTable[] = {{0xAAAA, 0x0000}};
 
 // ---- Batch mode ---------------------------------------------------------------------
 inline constexpr char UpdaterUsage[] =
-    "usage: corvane-updater [--app-dir DIR] [--batch [--read-id] [--manual LIST] [--timeout SECONDS] [--no-check]\n"
+    "usage: corvane-updater [--app-dir DIR|BUNDLE] [--trusted-key FILE]...\n"
+    "                       [--batch [--read-id] [--manual LIST] [--timeout SECONDS] [--no-check]\n"
     "                       [--report-dir DIR] [--port PORT]...] [SCRIPT]\n"
     "       corvane-updater [--app-dir DIR] --list-ports\n"
-    "  SCRIPT             the main script (default: script.ini in the program's folder)\n"
+    "       corvane-updater --version\n"
+    "  SCRIPT             the main script (default: script.ini in the program's folder);\n"
+    "                     with a bundle, the name of a file within it\n"
     "  --app-dir DIR      the folder used as the program's folder (scripts, MB/, EXT/, Updater.prm)\n"
+    "  --app-dir BUNDLE   an update bundle (.zip), checked and unpacked into a private folder first\n"
+    "  --trusted-key FILE a minisign public key that may sign bundles, besides the *.pub files of\n"
+    "                     /etc/corvane-pelto-updater/trusted-keys/ and ~/.config/corvane-pelto-updater/trusted-keys/\n"
     "  --batch            run the update without a window, messages on stdout\n"
     "  --read-id          run readid.ini instead of the main script (batch)\n"
     "  --manual LIST      Manual mode with exactly these components: MB,MCU,PROM1 (batch)\n"
@@ -220,6 +229,7 @@ inline constexpr char UpdaterUsage[] =
     "                     --port options update several cards at once\n"
     "  --report-dir DIR   the folder of the run reports (default: reports in the program's folder) (batch)\n"
     "  --list-ports       list the serial devices present and the COM port each one is\n"
+    "  --version          the package version\n"
     "  --help             this text\n";
 inline constexpr char UsageUnknownOption[] = "unknown option: %s";
 inline constexpr char UsageMissingValue[] = "missing value after %s";

@@ -62,7 +62,8 @@ CardSimCommandLine ParseCardSimCommandLine(const QStringList& arguments)
                           "extended boot area 4000-5FFF plus 6000).", "hex"},
         {"start-in-bootloader", "Start in the boot loader, as a card switched on with ENTER pushed."},
         {"version", "Preset the version of a component: C=VVVV, C a hex digit, VVVV 4 characters\n"
-                    "(repeatable; unset components read 0000).", "C=VVVV"},
+                    "(repeatable; unset components read 0000). Without a value: print the package's\n"
+                    "version and stop.", "C=VVVV"},
         {"absent-card", "Card number 0-9 that does not answer a ping (repeatable).", "n"},
         {"mcu-id", "Identifier (2 characters) the banks report to D0-D7 (default 5A).", "id"},
         {"jtag-idcodes", "IDCODEs of the JTAG chain, nearest TDO first, comma-separated hex\n"
@@ -83,6 +84,12 @@ CardSimCommandLine ParseCardSimCommandLine(const QStringList& arguments)
         {"close-after", "Drop the network connection after <n> commands.", "n"},
     };
     parser.addOptions(options);
+    // "--version" followed by no value of its own asks for the package's version.
+    const qsizetype version = arguments.indexOf(QStringLiteral("--version"));
+    if (version > 0 && (version + 1 == arguments.size() || arguments[version + 1].startsWith('-'))) {
+        std::printf("corvane-cardsim %s\n", CORVANE_PACKAGE_VERSION);
+        std::exit(0);
+    }
     parser.process(arguments);
 
     CardSimCommandLine line;
