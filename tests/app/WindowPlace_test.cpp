@@ -101,13 +101,13 @@ TEST(UpdateFolder, ChosenFolderBecomesTheProgramsFolderAndIsOfferedNextTime)
     update.Write("Updater.prm", "CON_TYPE=RS232\nCOM_PORT=COM4\nCOM4=/dev/ttyUSB1\n");
     std::string chosen = update.Path();
     std::vector<std::string> offered;
-    window.ChooseFolder = [&](const std::string& folder) {
+    window.ChooseUpdate = [&](const std::string& folder) {
         offered.push_back(folder);
         return chosen;
     };
     window.ComClick(3);
 
-    window.OpenUpdateFolder->trigger();
+    window.OpenUpdate->trigger();
     const std::string folder = update.Path().substr(0, update.Path().size() - 1);
     EXPECT_EQ(window.GetSession().GetAppDir(), folder);
     EXPECT_EQ(window.GetCurentCardDir(), update.Path());
@@ -122,7 +122,7 @@ TEST(UpdateFolder, ChosenFolderBecomesTheProgramsFolderAndIsOfferedNextTime)
     // Cancel keeps the session; the last folder is offered.
     chosen.clear();
     TUpdateSession* session = &window.GetSession();
-    window.OpenUpdateFolder->trigger();
+    window.OpenUpdate->trigger();
     EXPECT_EQ(offered, (std::vector<std::string>{bench.Dir.Path().substr(0, bench.Dir.Path().size() - 1), folder}));
     EXPECT_EQ(&window.GetSession(), session);
 
@@ -130,7 +130,7 @@ TEST(UpdateFolder, ChosenFolderBecomesTheProgramsFolderAndIsOfferedNextTime)
     window.MCheckUpdate->setChecked(false);
     window.StartClick();
     chosen = bench.Dir.Path();
-    window.OpenUpdateFolder->trigger();
+    window.OpenUpdate->trigger();
     EXPECT_EQ(window.GetSession().GetAppDir(), folder);
     window.Timer1Timer();
     EXPECT_FALSE(window.File1->menuAction()->isEnabled());

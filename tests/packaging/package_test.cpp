@@ -157,11 +157,20 @@ TEST_F(PackageTest, HoldsEachFileWhereTheSystemLooksForIt)
           DocDir + "examples/MB/script.ini", DocDir + "examples/MB/prom1.svf", DocDir + "examples/EXT/script.ini"})
         EXPECT_TRUE(fs::is_regular_file(Installed(file))) << file;
     EXPECT_FALSE(fs::exists(Installed(DocDir + "examples/generate.py")));
+    // The package owns the folder of the trusted keys, empty.
+    EXPECT_TRUE(fs::is_directory(Installed("etc/corvane-pelto-updater/trusted-keys")));
+    EXPECT_TRUE(fs::is_empty(Installed("etc/corvane-pelto-updater/trusted-keys")));
+    const ProcessResult contents = RunProcess({DpkgDeb, "-c", Package->DebFile()});
+    EXPECT_NE(contents.Out.find(" ./etc/corvane-pelto-updater/trusted-keys/\n"), std::string::npos) << contents.Out;
+    // The Debian changelog's first entry is this version.
+    const ProcessResult changelog = RunProcess({FindProgram("gzip"), "-dc", Installed(DocDir + "changelog.gz")});
+    EXPECT_EQ(changelog.Out.rfind(PackageName + " (" + CORVANE_VERSION + ") ", 0), 0u) << changelog.Out;
 
     // The dependencies come from the libraries the programs link to.
     const ProcessResult depends = RunProcess({DpkgDeb, "-f", Package->DebFile(), "Depends"});
     ASSERT_EQ(depends.ExitCode, 0) << Describe(depends);
-    for (const char* library : {"libqt6widgets6", "libqt6serialport6", "libqt6network6", "libstdc++6"})
+    for (const char* library :
+         {"libqt6widgets6", "libqt6serialport6", "libqt6network6", "libstdc++6", "libarchive13", "libsodium23"})
         EXPECT_NE(depends.Out.find(library), std::string::npos) << library << " missing from " << depends.Out;
 }
 
@@ -186,6 +195,30 @@ TEST_F(PackageTest, InstalledProgramsRunTheBundledExampleOnTheSimulatedCard)
     ASSERT_EQ(card.Stop(SIGTERM), 0) << card.Errors();
     const ProcessResult check = RunProcess({Program("corvane-tool"), "check", state, app});
     EXPECT_EQ(check.ExitCode, 0) << Describe(check);
+}
+
+TEST_F(PackageTest, ProgramsAnswerThePackageVersion)
+{
+    for (const std::string& program : Programs) {
+        const ProcessResult version = RunProcess({Program(program), "--version"});
+        EXPECT_EQ(version.ExitCode, 0) << program << ": " << Describe(version);
+        EXPECT_EQ(version.Out, program + " " + CORVANE_VERSION + "\n");
+    }
+}
+
+// The licence is the owner's to choose: the copyright file is the one error left.
+TEST_F(PackageTest, LintianFindsNoErrorButTheMissingCopyrightFile)
+{
+    const std::string lintian = FindProgram("lintian");
+    if (lintian.empty())
+        GTEST_SKIP() << "lintian is not installed";
+    const ProcessResult check = RunProcess({lintian, "--no-tag-display-limit", Package->DebFile()}, CpackDeadline);
+    std::istringstream lines(check.Out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("E: ", 0) == 0) {
+            EXPECT_NE(line.find(": no-copyright-file"), std::string::npos) << line;
+        }
+    EXPECT_NE(check.Out.find("E: " + PackageName + ": no-copyright-file"), std::string::npos) << Describe(check);
 }
 
 TEST_F(PackageTest, DesktopEntryStartsTheUpdaterWithItsIcon)
