@@ -4,6 +4,7 @@
 #include "BundleTexts.h"
 #include "Digest.h"
 #include "EntryName.h"
+#include "FileDescriptor.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -29,29 +30,6 @@ struct ArchiveFree {
     void operator()(archive* reader) const { archive_read_free(reader); }
 };
 using Archive = std::unique_ptr<archive, ArchiveFree>;
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : Fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (Fd >= 0)
-            ::close(Fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return Fd; }
-    // False, with errno, when the close reports a failed write.
-    bool Close()
-    {
-        const int fd = Fd;
-        Fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int Fd;
-};
 
 bool WriteAll(int fd, const char* data, std::size_t size)
 {
@@ -186,7 +164,7 @@ bool Unpacker::Unpack(const std::string& name)
         std::filesystem::create_directories(Below(name.substr(0, slash)), failed);
     if (failed)
         return Fail(name, FillText(bundletext::EntryNotUnpacked, {failed.message()}));
-    FileDescriptor file(::open(Below(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, FileMode));
+    TFileDescriptor file(::open(Below(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, FileMode));
     if (file.Get() < 0)
         return Fail(name, FillText(bundletext::EntryNotUnpacked, {std::strerror(errno)}));
     TSha256 hash;

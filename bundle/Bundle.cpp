@@ -4,6 +4,7 @@
 #include "BundleTexts.h"
 #include "Digest.h"
 #include "EntryName.h"
+#include "FileDescriptor.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,22 +22,6 @@ namespace {
 
 constexpr std::size_t HashBlockBytes = 64 * 1024;
 constexpr mode_t PrivateMode = 0700;
-
-class ReadOnlyFile {
-public:
-    explicit ReadOnlyFile(const std::string& path) : Fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-    ~ReadOnlyFile()
-    {
-        if (Fd >= 0)
-            ::close(Fd);
-    }
-    ReadOnlyFile(const ReadOnlyFile&) = delete;
-    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-    int Get() const { return Fd; }
-
-private:
-    int Fd;
-};
 
 // The SHA-256 of the whole file, which is then read again from its start.
 bool HashFile(int fd, std::string& sha256, std::string& error)
@@ -164,7 +149,7 @@ std::unique_ptr<TOpenedBundle> TOpenedBundle::Open(const std::string& path, cons
         verdict.Problems.push_back({std::move(entry), std::move(reason)});
         return nullptr;
     };
-    const ReadOnlyFile file(path);
+    const TFileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat status {};
     if (file.Get() < 0 || ::fstat(file.Get(), &status) != 0)
         return refuse({}, FillText(bundletext::Unreadable, {std::strerror(errno)}));

@@ -160,10 +160,14 @@ TEST(BundleRuns, SignedExampleUpdatesTheCardAndTheOperatorsFilesStayWithTheUser)
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_TRUE(reports[0].ends_with(".json")) << reports[0];
 
-    // Read Id comes from the bundle too.
-    const ProcessResult readId = run.Update(bundle, {"--trusted-key", keys.Public, "--read-id"}, false);
+    // Read Id comes from the bundle too; --report-dir takes the reports elsewhere.
+    const std::string runs = run.Dir.Path() + "runs";
+    const ProcessResult readId =
+        run.Update(bundle, {"--trusted-key", keys.Public, "--read-id", "--report-dir", runs}, false);
     EXPECT_EQ(readId.ExitCode, 0) << readId.Err;
     EXPECT_TRUE(Contains(readId.Out, "\nExtract JTAG Devices ID\n")) << readId.Out;
+    EXPECT_EQ(run.FilesIn(runs).size(), 2u);
+    EXPECT_EQ(run.FilesIn(run.UserFolder() + "reports").size(), 2u);
     const ProcessResult check = run.Check();
     EXPECT_EQ(check.ExitCode, 0) << check.Out << check.Err;
 }

@@ -1,17 +1,15 @@
 #include "BundleTestSupport.h"
 
+#include "FindProgram.h"
 #include "RunProcess.h"
 
 #include <archive.h>
 #include <archive_entry.h>
 
-#include <unistd.h>
 
 #include <array>
-#include <cstdlib>
 #include <fstream>
 #include <memory>
-#include <sstream>
 
 namespace {
 
@@ -110,21 +108,9 @@ ZipEntry* FindEntry(std::vector<ZipEntry>& entries, const std::string& name)
     return nullptr;
 }
 
-std::string ProgramOnPath(const std::string& name)
-{
-    const char* path = std::getenv("PATH");
-    std::istringstream folders(path != nullptr ? path : "");
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        const std::string candidate = folder + '/' + name;
-        if (!folder.empty() && ::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-    }
-    return {};
-}
-
 bool MakeMinisignKeys(const TempDir& dir, const std::string& name, KeyPair& keys)
 {
-    const std::string minisign = ProgramOnPath("minisign");
+    const std::string minisign = FindProgram("minisign");
     if (minisign.empty())
         return false;
     keys = {dir.Path() + name + ".pub", dir.Path() + name + ".key"};

@@ -43,9 +43,6 @@ bool SetUnixMode(const std::string& path, const std::string& name, std::uint32_t
 // The entry of that name; nullptr when there is none.
 ZipEntry* FindEntry(std::vector<ZipEntry>& entries, const std::string& name);
 
-// The program's path in a folder of PATH; empty when it is not installed.
-std::string ProgramOnPath(const std::string& name);
-
 struct KeyPair {
     std::string Public;
     std::string Secret;

@@ -3,6 +3,7 @@
 #include "BundleRun.h"
 
 #include "Digest.h"
+#include "FindProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -100,7 +101,7 @@ TEST(BundleTool, SignaturesPassBothWaysWithMinisign)
     KeyPair keys;
     if (!MakeMinisignKeys(dir, "release", keys))
         GTEST_SKIP() << "minisign is not installed";
-    const std::string minisign = ProgramOnPath("minisign");
+    const std::string minisign = FindProgram("minisign");
     fs::copy(CORVANE_EXAMPLES_DIR, dir.Path() + "update", fs::copy_options::recursive);
     const std::string signedBundle = dir.Path() + "signed.zip";
     ASSERT_EQ(Tool({"bundle", dir.Path() + "update", signedBundle, "--sign", keys.Secret}).ExitCode, 0);

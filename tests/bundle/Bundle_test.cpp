@@ -1,6 +1,7 @@
 // The bundle library on its own: names, manifests, minisign files, trusted key
 // folders, and bundles opened from archives made here, good and spoiled.
 #include "BundleTestSupport.h"
+#include "FindProgram.h"
 
 #include "Bundle.h"
 #include "BundleTexts.h"
@@ -188,7 +189,7 @@ TEST(MinisignFiles, SignaturesOfEitherSideVerifyAndAnyChangeIsCaught)
     // minisign's own signatures, prehashed and in the older form.
     const std::string file = dir.Write("manifest.json", message);
     for (const std::vector<std::string>& extra : {std::vector<std::string>{}, std::vector<std::string>{"-l"}}) {
-        std::vector<std::string> argv = {ProgramOnPath("minisign"), "-S", "-s", pair.Secret, "-m", file, "-t", "from minisign"};
+        std::vector<std::string> argv = {FindProgram("minisign"), "-S", "-s", pair.Secret, "-m", file, "-t", "from minisign"};
         argv.insert(argv.end(), extra.begin(), extra.end());
         ASSERT_EQ(RunProcess(argv).ExitCode, 0);
         ASSERT_TRUE(ParseSignature(ReadFile(file + ".minisig"), signature, why)) << why;

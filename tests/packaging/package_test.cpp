@@ -2,6 +2,7 @@
 // built by CPack, unpacked by dpkg-deb into a temporary root, and its programs
 // run from where they land there, with the system's Qt.
 #include "ChildProcess.h"
+#include "FindProgram.h"
 #include "RunProcess.h"
 #include "TempDir.h"
 
@@ -31,19 +32,6 @@ const std::string ManDir = "usr/share/man/man1/";
 const std::string DesktopEntry = "usr/share/applications/" + PackageName + ".desktop";
 const std::string IconDir = "usr/share/icons/hicolor/scalable/apps/";
 const std::vector<std::string> Programs = {"corvane-updater", "corvane-tool", "corvane-cardsim"};
-
-// The program's path in a folder of PATH; empty when it is not installed.
-std::string FindProgram(const std::string& name)
-{
-    const char* path = std::getenv("PATH");
-    std::istringstream folders(path != nullptr ? path : "");
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        const std::string candidate = folder + '/' + name;
-        if (!folder.empty() && ::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-    }
-    return {};
-}
 
 std::string Describe(const ProcessResult& result)
 {
