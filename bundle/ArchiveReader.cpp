@@ -55,9 +55,9 @@ std::string ArchiveError(archive* reader)
 // A survey checks every entry's name and kind and reads no bytes.
 class Unpacker {
 public:
-    Unpacker(archive* reader, bool survey, const std::string& folder, TArchiveContents& contents,
-             TBundleProblem& problem)
-        : Reader(reader), Survey(survey), Folder(folder), Contents(contents), Problem(problem)
+    Unpacker(archive* reader, bool survey, const std::string& folder, const TBundleLimits& limits,
+             TArchiveContents& contents, TBundleProblem& problem)
+        : Reader(reader), Survey(survey), Folder(folder), Limits(limits), Contents(contents), Problem(problem)
     {
     }
 
@@ -82,9 +82,11 @@ private:
     archive* Reader;
     bool Survey;
     const std::string& Folder;
+    const TBundleLimits& Limits;
     TArchiveContents& Contents;
     TBundleProblem& Problem;
     std::size_t Entries = 0;
+    std::uint64_t Declared = 0;
     std::uint64_t Unpacked = 0;
     std::set<std::string> EntryNames;
     std::set<std::string> FileNames;
@@ -136,8 +138,8 @@ bool Unpacker::ReadData(const std::string& name, Sink&& sink)
         if (read < 0)
             return Fail(name, FillText(bundletext::EntryDamaged, {ArchiveError(Reader)}));
         Unpacked += static_cast<std::uint64_t>(read);
-        if (Unpacked > bundleformat::MaxUnpackedBytes)
-            return Fail(name, FillText(bundletext::TooManyBytes, {std::to_string(bundleformat::MaxUnpackedBytes)}));
+        if (Unpacked > Limits.UnpackedBytes)
+            return Fail(name, FillText(bundletext::TooManyBytes, {std::to_string(Limits.UnpackedBytes)}));
         if (!sink(Block.data(), static_cast<std::size_t>(read)))
             return false;
     }
@@ -193,8 +195,8 @@ bool Unpacker::Next(bool& end)
         const char* raw = entry != nullptr ? archive_entry_pathname(entry) : nullptr;
         return Fail(raw != nullptr ? raw : "", FillText(bundletext::NotAnArchive, {ArchiveError(Reader)}));
     }
-    if (++Entries > bundleformat::MaxEntries)
-        return Fail({}, FillText(bundletext::TooManyEntries, {std::to_string(bundleformat::MaxEntries)}));
+    if (++Entries > Limits.Entries)
+        return Fail({}, FillText(bundletext::TooManyEntries, {std::to_string(Limits.Entries)}));
     const mode_t type = archive_entry_filetype(entry);
     const bool folder = type == AE_IFDIR;
     std::string name;
@@ -210,6 +212,11 @@ bool Unpacker::Next(bool& end)
         return Fail(name, bundletext::EntryEncrypted);
     if (!TakeName(name, folder))
         return false;
+    // What the headers declare is not trusted to be small, only to be large.
+    if (!folder && archive_entry_size_is_set(entry) && archive_entry_size(entry) > 0)
+        Declared += static_cast<std::uint64_t>(archive_entry_size(entry));
+    if (Declared > Limits.UnpackedBytes)
+        return Fail(name, FillText(bundletext::DeclaresTooManyBytes, {std::to_string(Limits.UnpackedBytes)}));
     if (Survey)
         return true;
     if (folder) {
@@ -226,7 +233,8 @@ bool Unpacker::Next(bool& end)
 
 }  // namespace
 
-bool UnpackArchive(int fd, const std::string& folder, TArchiveContents& contents, TBundleProblem& problem)
+bool UnpackArchive(int fd, const std::string& folder, const TBundleLimits& limits, TArchiveContents& contents,
+                   TBundleProblem& problem)
 {
     contents = {};
     // A first pass over the entries, which reads no data, refuses an archive
@@ -245,7 +253,7 @@ bool UnpackArchive(int fd, const std::string& folder, TArchiveContents& contents
             problem = {{}, FillText(bundletext::NotAnArchive, {ArchiveError(reader.get())})};
             return false;
         }
-        Unpacker unpacker(reader.get(), survey, folder, contents, problem);
+        Unpacker unpacker(reader.get(), survey, folder, limits, contents, problem);
         for (bool end = false; !end;)
             if (!unpacker.Next(end))
                 return false;

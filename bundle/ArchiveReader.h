@@ -4,6 +4,8 @@
 // archive really unpacks to, whatever its headers declare.
 #pragma once
 
+#include "BundleFormat.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -14,6 +16,13 @@
 struct TBundleProblem {
     std::string Entry;
     std::string Reason;
+};
+
+// What a bundle may hold: its entries (folders included), and the bytes they
+// unpack to, manifest and signature included.
+struct TBundleLimits {
+    std::size_t Entries = bundleformat::MaxEntries;
+    std::uint64_t UnpackedBytes = bundleformat::MaxUnpackedBytes;
 };
 
 struct TUnpackedFile {
@@ -35,6 +44,8 @@ struct TArchiveContents {
 // which must be empty and the caller's own. False, with the problem, at the
 // first entry or part of the archive that a bundle may not have: an unsafe
 // name, a link, a device, an encrypted entry, a name given twice, too many
-// entries (these before anything is written), too many bytes, damaged data.
-// Nothing is written outside folder.
-bool UnpackArchive(int fd, const std::string& folder, TArchiveContents& contents, TBundleProblem& problem);
+// entries or declared bytes (these before anything is written), more bytes
+// than the limit as they are unpacked, damaged data. Nothing is written
+// outside folder.
+bool UnpackArchive(int fd, const std::string& folder, const TBundleLimits& limits, TArchiveContents& contents,
+                   TBundleProblem& problem);

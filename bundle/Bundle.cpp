@@ -140,7 +140,7 @@ std::string RefusalText(const std::string& bundle, const std::vector<TBundleProb
 }
 
 std::unique_ptr<TOpenedBundle> TOpenedBundle::Open(const std::string& path, const std::vector<TTrustedKey>& keys,
-                                                   TBundleVerdict& verdict)
+                                                   TBundleVerdict& verdict, const TBundleLimits& limits)
 {
     verdict = {};
     std::error_code ignored;
@@ -169,7 +169,7 @@ std::unique_ptr<TOpenedBundle> TOpenedBundle::Open(const std::string& path, cons
 
     TArchiveContents contents;
     TBundleProblem problem;
-    if (!UnpackArchive(file.Get(), bundle->UpdateFolder, contents, problem))
+    if (!UnpackArchive(file.Get(), bundle->UpdateFolder, limits, contents, problem))
         return refuse(problem.Entry, problem.Reason);
     if (!contents.Manifest)
         return refuse(bundleformat::ManifestName, bundletext::ManifestMissing);

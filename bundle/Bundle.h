@@ -53,7 +53,7 @@ public:
     // Checks the bundle at path against keys and unpacks it. nullptr when it
     // is refused: verdict says why, and nothing of it is left on disk.
     static std::unique_ptr<TOpenedBundle> Open(const std::string& path, const std::vector<TTrustedKey>& keys,
-                                               TBundleVerdict& verdict);
+                                               TBundleVerdict& verdict, const TBundleLimits& limits = {});
     // The files go with the object.
     ~TOpenedBundle() = default;
 

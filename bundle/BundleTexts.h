@@ -18,6 +18,7 @@ inline constexpr char Unreadable[] = "cannot be read : %s";
 inline constexpr char NotAnArchive[] = "not a ZIP archive, or a damaged or cut-short one : %s";
 inline constexpr char TooManyEntries[] = "more than %s entries";
 inline constexpr char TooManyBytes[] = "more than %s bytes unpacked";
+inline constexpr char DeclaresTooManyBytes[] = "declares more than %s bytes unpacked";
 inline constexpr char NoPrivateFolder[] = "no private folder to unpack it into : %s";
 
 // ---- One entry's name.

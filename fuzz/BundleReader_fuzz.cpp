@@ -2,7 +2,7 @@
 // entry by entry into a private folder, the manifest read and compared with
 // the files, the signature checked.
 //
-// Input: a first byte; bit 1 set trusts one fixed key. With bit 0 clear, the
+// The limits are small, so that inputs reach them. Input: a first byte; bit 1 set trusts one fixed key. With bit 0 clear, the
 // rest is the bundle's file as it is. With bit 0 set, the rest is pieces ended
 // by zero bytes: manifest.json, manifest.json.minisig (none when empty), then
 // pairs of an entry's name and its bytes, packed here into a ZIP archive whose
@@ -24,6 +24,8 @@ namespace {
 constexpr std::uint8_t PiecesFlag = 1;
 constexpr std::uint8_t TrustFlag = 2;
 constexpr unsigned char KeySeedByte = 0x42;
+// Limits an input of the fuzzer's size can reach.
+constexpr TBundleLimits Limits{100, 1 << 20};
 
 const FuzzFolder& Folder()
 {
@@ -95,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     TBundleVerdict verdict;
     std::unique_ptr<TOpenedBundle> bundle =
-        TOpenedBundle::Open(path, (mode & TrustFlag) != 0 ? key : std::vector<TTrustedKey>{}, verdict);
+        TOpenedBundle::Open(path, (mode & TrustFlag) != 0 ? key : std::vector<TTrustedKey>{}, verdict, Limits);
     Require(!bundle == !verdict.Valid(), "a bundle opens exactly when nothing is wrong with it");
     for (const TBundleProblem& problem : verdict.Problems)
         Require(!problem.Reason.empty(), "a problem says what is wrong");

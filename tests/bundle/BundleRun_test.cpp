@@ -88,20 +88,23 @@ TEST_F(BadBundles, EntriesThatLeaveTheFolderOrAreNotFiles)
     ExpectRefused(Spoiled("parent.zip", adding({"../x", "outside"})),
                   "../x: a name that leaves the bundle's folder through \"..\"");
     ExpectRefused(Spoiled("absolute.zip", adding({"/tmp/x", "outside"})), "/tmp/x: an absolute name");
-    ExpectRefused(Spoiled("symlink.zip", adding({"MB/link.hex", "", 0120000, "/etc/passwd"})),
+    ExpectRefused(Spoiled("symlink.zip", adding({"MB/link.hex", "", ZipEntry::Symlink, "/etc/passwd"})),
                   "MB/link.hex: a symbolic link");
     ExpectRefused(Spoiled("twice.zip", [](std::vector<ZipEntry>& entries) { entries.push_back(entries[3]); }),
                   Good[3].Name + ": a second entry of the same name");
 }
 
-// Deflated, 300 MiB of zeros take a few hundred kilobytes; the entry's local
-// header gives no size. The read stops at the limit.
+// Deflated, 300 MiB of zeros take a few hundred kilobytes. Declared as they
+// are, they are refused before anything is unpacked; declared as 1000 bytes,
+// the unpacking stops at the limit.
 TEST_F(BadBundles, ZerosThatUnpackBeyondTheLimit)
 {
     const std::string bundle = Spoiled("zeros.zip", [](std::vector<ZipEntry>& entries) {
-        entries.push_back({"MB/zeros.bin", {}, 0100000, {}, ThreeHundredMiB});
+        entries.push_back({"MB/zeros.bin", {}, ZipEntry::RegularFile, {}, ThreeHundredMiB});
     });
     EXPECT_LT(fs::file_size(bundle), std::uintmax_t{2} << 20);
+    ExpectRefused(bundle, "MB/zeros.bin: declares more than 268435456 bytes unpacked");
+    ASSERT_TRUE(SetDeclaredSize(bundle, "MB/zeros.bin", 1000));
     ExpectRefused(bundle, "MB/zeros.bin: more than 268435456 bytes unpacked");
 }
 

@@ -71,33 +71,51 @@ bool WriteZip(const std::string& path, const std::vector<ZipEntry>& entries, con
     return archive_write_close(writer.get()) == ARCHIVE_OK;
 }
 
-bool SetUnixMode(const std::string& path, const std::string& name, std::uint32_t mode)
+namespace {
+
+// Sets the 4 bytes at offset in the central directory header of the entry of
+// that name (little-endian); makerIsUnix marks the entry as made on Unix.
+bool SetCentralField(const std::string& path, const std::string& name, std::size_t offset, std::uint32_t value,
+                     bool makerIsUnix)
 {
-    // A central directory header: its signature, then at 28 the lengths of the
-    // name, extra field and comment, at 38 the external attributes (the Unix
-    // mode in the upper half), at 46 the name.
+    // A central directory header: its signature, at 5 the system that made it,
+    // at 28 the length of the name, at 46 the name.
     constexpr char Signature[] = "PK\x01\x02";
+    constexpr std::size_t MakerAt = 5;
     constexpr std::size_t NameLengthAt = 28;
-    constexpr std::size_t AttributesAt = 38;
     constexpr std::size_t NameAt = 46;
+    constexpr char Unix = 3;
     std::string bytes = ReadFile(path);
     const auto number = [&](std::size_t at) {
         return static_cast<std::size_t>(static_cast<unsigned char>(bytes[at])) |
                static_cast<std::size_t>(static_cast<unsigned char>(bytes[at + 1])) << 8;
     };
     for (std::size_t at = bytes.find(Signature); at != std::string::npos; at = bytes.find(Signature, at + 1)) {
-        if (at + NameAt > bytes.size() || bytes.compare(at + NameAt, number(at + NameLengthAt), name) != 0 ||
-            number(at + NameLengthAt) != name.size())
+        if (at + NameAt > bytes.size() || number(at + NameLengthAt) != name.size() ||
+            bytes.compare(at + NameAt, name.size(), name) != 0)
             continue;
-        const std::uint32_t attributes = mode << 16;
         for (std::size_t byte = 0; byte < 4; ++byte)
-            bytes[at + AttributesAt + byte] = static_cast<char>(attributes >> (8 * byte));
-        // Made on Unix, so the mode counts.
-        bytes[at + 5] = 3;
+            bytes[at + offset + byte] = static_cast<char>(value >> (8 * byte));
+        if (makerIsUnix)
+            bytes[at + MakerAt] = Unix;
         std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
         return true;
     }
     return false;
+}
+
+}  // namespace
+
+bool SetUnixMode(const std::string& path, const std::string& name, std::uint32_t mode)
+{
+    constexpr std::size_t ExternalAttributesAt = 38;
+    return SetCentralField(path, name, ExternalAttributesAt, mode << 16, true);
+}
+
+bool SetDeclaredSize(const std::string& path, const std::string& name, std::uint32_t size)
+{
+    constexpr std::size_t UnpackedSizeAt = 24;
+    return SetCentralField(path, name, UnpackedSizeAt, size, false);
 }
 
 ZipEntry* FindEntry(std::vector<ZipEntry>& entries, const std::string& name)

@@ -14,6 +14,8 @@
 
 struct ZipEntry {
     static constexpr mode_t RegularFile = 0100000;
+    static constexpr mode_t Folder = 0040000;
+    static constexpr mode_t Symlink = 0120000;
 
     ZipEntry(std::string name, std::string data = {}, mode_t type = RegularFile, std::string target = {},
              std::uint64_t zeros = 0)
@@ -40,6 +42,9 @@ bool WriteZip(const std::string& path, const std::vector<ZipEntry>& entries, con
 // archive's central directory: the way to a device entry, which archivers do
 // not write. False when there is no such entry.
 bool SetUnixMode(const std::string& path, const std::string& name, std::uint32_t mode);
+// Makes the central directory declare that size, unpacked, for the entry of
+// that name, whatever its data unpacks to. False when there is no such entry.
+bool SetDeclaredSize(const std::string& path, const std::string& name, std::uint32_t size);
 // The entry of that name; nullptr when there is none.
 ZipEntry* FindEntry(std::vector<ZipEntry>& entries, const std::string& name);
 

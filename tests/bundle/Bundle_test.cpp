@@ -310,7 +310,7 @@ TEST(OpenedBundles, EntriesABundleMayNotHave)
     };
     EXPECT_EQ(with({{"Updater.prm", "COM1=/dev/sda\n"}}), Texts{"Updater.prm: " + std::string(bundletext::EntrySettings)});
     EXPECT_EQ(with({{"MB/script.ini/x", "x"}}), Texts{"MB/script.ini: a name used for a file and for a folder"});
-    EXPECT_EQ(with({{"EXT/", "", 0040000}, {"EXT/script.ini", "FI\r\n"}, {"EXT", "x"}}),
+    EXPECT_EQ(with({{"EXT/", "", ZipEntry::Folder}, {"EXT/script.ini", "FI\r\n"}, {"EXT", "x"}}),
               Texts{"EXT: a second entry of the same name"});
     std::vector<ZipEntry> device = good;
     device.insert(device.begin(), {"tty"});
@@ -325,6 +325,18 @@ TEST(OpenedBundles, EntriesABundleMayNotHave)
     for (int index = 0; index < 10000; ++index)
         many.push_back({"f" + std::to_string(index), ""});
     EXPECT_EQ(with(many), Texts{": more than 10000 entries"});
+
+    // The data unpacks to more than the headers declare: the bytes that come are counted.
+    std::vector<ZipEntry> zeros = good;
+    zeros.insert(zeros.begin(), {"zeros.bin", {}, ZipEntry::RegularFile, {}, 3 << 20});
+    ASSERT_TRUE(WriteZip(path, zeros));
+    ASSERT_TRUE(SetDeclaredSize(path, "zeros.bin", 1000));
+    const TBundleLimits limits{100, 2 << 20};
+    TBundleVerdict verdict;
+    EXPECT_EQ(TOpenedBundle::Open(path, {}, verdict, limits), nullptr);
+    ASSERT_EQ(verdict.Problems.size(), 1u);
+    EXPECT_EQ(verdict.Problems[0].Entry + ": " + verdict.Problems[0].Reason,
+              "zeros.bin: more than 2097152 bytes unpacked");
 
     std::vector<ZipEntry> noManifest = good;
     std::erase_if(noManifest, [](const ZipEntry& entry) { return entry.Name == "manifest.json"; });
