@@ -4,6 +4,8 @@
 #include "Digest.h"
 
 #include <algorithm>
+#include <cinttypes>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -116,12 +118,11 @@ const unsigned char* Data(std::string_view text) { return reinterpret_cast<const
 
 std::string KeyIdText(const TKeyId& id)
 {
-    static constexpr char Digits[] = "0123456789ABCDEF";
-    std::string text;
-    for (auto byte = id.rbegin(); byte != id.rend(); ++byte) {
-        text += Digits[*byte >> 4];
-        text += Digits[*byte & 0x0F];
-    }
+    std::uint64_t number = 0;
+    for (auto byte = id.rbegin(); byte != id.rend(); ++byte)
+        number = number << 8 | *byte;
+    char text[sizeof number * 2 + 1];
+    std::snprintf(text, sizeof text, "%" PRIX64, number);
     return text;
 }
 

@@ -10,7 +10,7 @@
 //                then a "trusted comment: " line and the base64 signature (64)
 //                of the first signature followed by the trusted comment.
 // The key ID is shown as minisign shows it: the 8 bytes read as a
-// little-endian number, in 16 upper-case hexadecimal digits.
+// little-endian number, in upper-case hexadecimal without leading zeros.
 #pragma once
 
 #include <sodium.h>

@@ -173,8 +173,9 @@ TEST(MinisignFiles, SignaturesOfEitherSideVerifyAndAnyChangeIsCaught)
     ASSERT_TRUE(ReadKey(pair.Public, key));
     ASSERT_TRUE(ReadKey(other.Public, otherKey));
     EXPECT_EQ(secret.Id, key.Id);
-    // The key ID as minisign names it in the public key's comment.
+    // The key ID as minisign names it in the public key's comment: no leading zero.
     EXPECT_EQ(key.Comment, "minisign public key " + KeyIdText(key.Id));
+    EXPECT_EQ(KeyIdText({0x6B, 0x71, 0x10, 0xCA, 0x10, 0x49, 0x7D, 0x0A}), "A7D4910CA10716B");
 
     const std::string message = "{\"format\": 1}\n";
     TMinisignSignature signature;
