@@ -41,7 +41,9 @@ protected:
     // leaves nothing behind: no unpacked folder, no settings, no report.
     void ExpectRefused(const std::string& bundle, const std::string& problem, const std::vector<std::string>& options = {})
     {
+        const std::vector<std::string> besideBefore = Run.FilesIn(Run.Dir.Path() + "bundles");
         const ProcessResult update = Run.Update(bundle, options);
+        EXPECT_EQ(Run.FilesIn(Run.Dir.Path() + "bundles"), besideBefore);
         EXPECT_EQ(update.ExitCode, 1) << update.Err;
         EXPECT_EQ(update.Out, "");
         EXPECT_TRUE(Contains(update.Err, Refused + bundle + ": " + problem + "\n")) << update.Err;
