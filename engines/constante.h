@@ -403,6 +403,8 @@ inline constexpr char SvfCardRefuses[] = "the card cannot take : %s";
 inline constexpr char ReportFolder[] = "reports";
 // What stopped a report from being written (its folder or file, then the system's reason); the run goes on.
 inline constexpr char ReportNotWritten[] = "Run report not written : %s";
+inline constexpr char ReportReasonSeparator[] = " : ";
+inline constexpr char ReportNoFreeName[] = "every name for this run's report is taken";
 inline constexpr char ReportDeviceUnknown[] = "unknown";
 inline constexpr char ReportTcpScheme[] = "tcp://";
 inline constexpr char ReportUdpScheme[] = "udp://";
