@@ -65,10 +65,10 @@ inline constexpr char UnexpectedFailure[] = "Unexpected failure";
 inline constexpr char SerialOpenReasonSeparator[] = " : ";
 inline constexpr char SerialDeniedFormat[] =
     "the user may not open %s; the user must be in its group %s (sudo usermod -aG %s $USER, then log in again)";
+inline constexpr char SerialAskAdministratorFormat[] =
+    "the user may not open %s; ask the administrator for read and write access to it (a udev rule)";
 inline constexpr char SerialInUseFormat[] = "%s is in use by another program; close that program or choose another port";
 inline constexpr char SerialMissingFormat[] = "%s is not there; plug the adapter in or choose the device (Port menu, Serial device...)";
-// The group named when the device's own group cannot be found.
-inline constexpr char SerialUsualGroup[] = "dialout";
 // The probe ran out: which link was probed, and how.
 inline constexpr char NoAnswerSerialFormat[] = "No answer on %s at %s baud";
 inline constexpr char NoAnswerLanFormat[] = "No answer from %s over %s";
