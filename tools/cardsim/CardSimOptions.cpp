@@ -77,6 +77,8 @@ CardSimCommandLine ParseCardSimCommandLine(const QStringList& arguments)
         {"drop-rate", "Fraction of HEX lines and JTAG records received with one character lost.", "f"},
         {"corrupt-capture-rate", "Fraction of captured-data replies sent with one digit changed.", "f"},
         {"drop-ack-rate", "Fraction of HEX line acknowledgements never sent (the updater then waits).", "f"},
+        {"noise-rate", "Fraction of replies sent with one stray byte in front (NUL, ESC, DEL, 0x80-0xFF),\n"
+                       "as line noise puts there; on every link.", "f"},
         {"refuse", "Make a command fail (repeatable): P0-P7/PB fail their erase, V/UV/OP their write,\n"
                    "T its read, M its ping, 57/58 the device type; other commands answer \"I\".", "command"},
         {"silent-after", "Answer nothing after <n> commands.", "n"},
@@ -159,6 +161,8 @@ CardSimCommandLine ParseCardSimCommandLine(const QStringList& arguments)
         faults.CorruptCaptureRate = Rate(parser, "corrupt-capture-rate");
     if (parser.isSet("drop-ack-rate"))
         faults.DropAckRate = Rate(parser, "drop-ack-rate");
+    if (parser.isSet("noise-rate"))
+        faults.NoiseRate = Rate(parser, "noise-rate");
     for (const QString& command : parser.values("refuse"))
         faults.Refused.insert(command.toStdString());
     if (parser.isSet("silent-after"))

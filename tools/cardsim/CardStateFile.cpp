@@ -80,7 +80,8 @@ QJsonObject CardStateJson(const SimulatedCard& card, const CardTraffic& traffic)
                              {"records_executed", static_cast<qint64>(card.EffectRecordsExecuted())},
                              {"devices", devices}}},
         {"counts", QJsonObject{{"commands", static_cast<qint64>(card.CommandsReceived())},
-                               {"retransmissions", static_cast<qint64>(card.RetransmissionsRequested())}}},
+                               {"retransmissions", static_cast<qint64>(card.RetransmissionsRequested())},
+                               {"noise_bytes", static_cast<qint64>(card.NoiseBytesSent())}}},
         {"traffic", carried},
     };
 }

@@ -71,6 +71,8 @@ public:
     std::uint64_t CommandsReceived() const { return Commands; }
     std::uint64_t RetransmissionsRequested() const { return Retransmissions; }
     std::uint64_t EffectRecordsExecuted() const { return RecordsExecuted; }
+    // Stray bytes put in front of replies (fault injection).
+    std::uint64_t NoiseBytesSent() const { return NoiseBytes; }
 
 private:
     enum class Expect { Command, Text, HexLines, JtagRecords, StreamData, CaptureAck };
@@ -135,4 +137,5 @@ private:
 
     std::uint64_t Commands = 0;
     std::uint64_t Retransmissions = 0;
+    std::uint64_t NoiseBytes = 0;
 };
