@@ -70,7 +70,8 @@ CardSimCommandLine ParseCardSimCommandLine(const QStringList& arguments)
         {"jtag-idcodes", "IDCODEs of the JTAG chain, nearest TDO first, comma-separated hex\n"
                          "(default 1C0DE0A5).", "list"},
         {"state", "On exit (also on SIGTERM or SIGINT) write what the card holds to <file> as JSON,\n"
-                  "with the bytes its link carried each way by baud rate (0: network).", "file"},
+                  "with the bytes its link carried each way by baud rate (0: network) and the\n"
+                  "firmware's commands counted by their letters.", "file"},
         {"trace", "Print every transmission to stderr."},
         {"seed", "Seed of the fault injection (default 1).", "n"},
         {"repeat-rate", "Fraction of HEX lines and JTAG records answered \"R\".", "f"},
