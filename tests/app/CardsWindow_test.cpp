@@ -4,6 +4,7 @@
 #include "AppBench.h"
 #include "CardProcess.h"
 #include "CardsWindow.h"
+#include "RunProcess.h"
 #include "CompDlg.h"
 #include "FindCardsDialog.h"
 #include "SerialChecklistDialog.h"
@@ -15,6 +16,7 @@
 #include <QCoreApplication>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
@@ -25,9 +27,12 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <thread>
 
 namespace {
 
@@ -381,4 +386,43 @@ TEST(CardsWindow, OpensFromTheMainWindowInItsPlace)
     main.FormClose();
     const std::string saved = ReadFile(bench.Dir.Path() + "Updater.prm");
     EXPECT_EQ(saved.rfind("CON_TYPE=TCP\nCARD1=tcp://10.0.0.9:10800\nCARD2=tcp://10.0.0.9:10801\n", 0), 0u) << saved;
+}
+
+// A station's launcher: the cards on the command line, started as the window
+// opens. The window stays open; the runs' reports say when they are over.
+TEST(CardsWindow, PortsAndStartFromTheCommandLine)
+{
+    TempDir dir;
+    const UpdateBundle bundle = WriteUpdateBundle(dir);
+    TempDir firstDir, secondDir;
+    CardProcess first(Transport::Tcp, firstDir), second(Transport::Pty, secondDir);
+    ASSERT_TRUE(first.Started && second.Started);
+    const std::string tcpPort = "tcp://127.0.0.1:" + first.Address;
+
+    const ProcessResult clash =
+        RunProcess({CORVANE_UPDATER, "--app-dir", dir.Path(), "--port", tcpPort, "--port", tcpPort, "--start"});
+    EXPECT_EQ(clash.ExitCode, 2);
+    EXPECT_NE(clash.Err.find("the same card twice"), std::string::npos) << clash.Err;
+
+    ChildProcess updater;
+    ASSERT_TRUE(updater.Start({"/usr/bin/env", "QT_QPA_PLATFORM=offscreen", CORVANE_UPDATER, "--app-dir", dir.Path(),
+                               "--port", tcpPort, "--port", second.Address, "--start"}));
+    const auto reports = [&dir] {
+        std::size_t count = 0;
+        if (std::filesystem::exists(dir.Path() + "reports"))
+            for (const auto& entry : std::filesystem::directory_iterator(dir.Path() + "reports"))
+                count += entry.path().extension() == ".json";
+        return count;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (reports() < 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(reports(), 2u);
+    updater.Stop(SIGTERM);
+    for (CardProcess* card : {&first, &second}) {
+        const QJsonObject state = card->State();
+        EXPECT_TRUE(HoldsImage(AreaOf(state["banks"].toArray()[1].toObject()), bundle.Bank1));
+        EXPECT_EQ(state["mode"].toString(), "firmware");
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() + "Updater.prm"));
 }
