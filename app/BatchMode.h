@@ -10,12 +10,14 @@
 // 1 when any failed or timed out, and 128 + the signal number after SIGINT or
 // SIGTERM, which stop every run as STOP does. "Updater.prm" is saved as at close,
 // unless the links came from --port. Each run leaves its report in
-// --report-dir, or in "reports" in the program's folder.
+// --report-dir, or in "reports" in the program's folder. With --json, stdout
+// holds JSON objects instead (TBatchJson) and boxes go there too.
 #pragma once
 
 #include "CommandLine.h"
 #include "PortArgument.h"
 #include "RunReport.h"
+#include "RunSummary.h"
 #include "SettingsFile.h"
 #include "UpdateSession.h"
 
@@ -35,6 +37,8 @@ int BlockStopSignals();
 // The self-updating progress line of one card: the whole run, the current
 // operation and, when it is known (not negative), the time left.
 std::string ProgressLineText(int overallPercent, int operationPercent, std::int64_t secondsLeft = -1);
+
+class TBatchJson;
 
 class TBatchMode {
 public:
@@ -79,6 +83,8 @@ private:
     void CheckSilence();
     void DrawProgress();
     void ClearProgress();
+    TSummaryRow SummaryRow(const TCard& card) const;
+    std::vector<TSummaryRow> SummaryRows() const;
     void PrintSummary();
     // Stops every run that is on, saves the settings and leaves the event loop.
     void Finish(int exitCode);
@@ -95,5 +101,6 @@ private:
     QTimer ProgressTimer;
     bool ProgressOnTerminal = false;
     std::string ProgressDrawn;
+    std::unique_ptr<TBatchJson> Json;
     bool Finished = false;
 };

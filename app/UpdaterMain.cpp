@@ -1,6 +1,8 @@
 // corvane-updater: the firmware updater, as a window or in batch mode.
 #include "BatchMode.h"
+#include "CardsMain.h"
 #include "CommandLine.h"
+#include "FindCommand.h"
 #include "SerialDeviceList.h"
 #include "SettingsFile.h"
 #include "UpdaterWindows.h"
@@ -32,7 +34,7 @@ int main(int argc, char* argv[])
     // Batch mode reads SIGINT and SIGTERM in its event loop; they must be blocked
     // before the application starts any thread.
     const int signalFd = line.Batch ? BlockStopSignals() : -1;
-    const bool windowless = line.Batch || line.ListPorts;
+    const bool windowless = line.Batch || line.ListPorts || !line.Find.empty();
     const std::unique_ptr<QCoreApplication> application =
         windowless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
     std::string appDir = line.AppDir.empty()
@@ -41,6 +43,8 @@ int main(int argc, char* argv[])
     // The program's folder is kept without its delimiter; the root folder becomes empty.
     if (!appDir.empty() && appDir.back() == '/')
         appDir.pop_back();
+    if (!line.Find.empty())
+        return RunFind(line.Find, line.FindPort);
     if (line.ListPorts) {
         TSettingsList settings;
         settings.Load(TSettingsFile::LoadPathFor(appDir));
@@ -49,6 +53,8 @@ int main(int argc, char* argv[])
     }
     if (line.Batch)
         return TBatchMode(appDir, line, signalFd).Run();
+    if (!line.Ports.empty())
+        return RunCardsWindow(appDir, line);
     // An installed updater has no scripts beside it: the window opens the update
     // folder the operator chose last time.
     if (line.AppDir.empty())

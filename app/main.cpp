@@ -166,6 +166,8 @@ void TMainFich::BuildMenus()
     File1 = MainMenu1->addMenu(Text(constante::MenuFile));
     OpenUpdateFolder = File1->addAction(Text(constante::MenuOpenUpdateFolder));
     connect(OpenUpdateFolder, &QAction::triggered, this, [this] { OpenUpdateFolderClick(); });
+    SeveralCards = File1->addAction(Text(constante::MenuSeveralCards));
+    connect(SeveralCards, &QAction::triggered, this, [this] { SeveralCardsClick(); });
 
     Port1 = MainMenu1->addMenu(Text(constante::MenuPort));
     PortGroup = new QActionGroup(this);

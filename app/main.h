@@ -17,6 +17,7 @@
 #include "Utils.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <cstdint>
 #include <functional>
@@ -36,6 +37,7 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 class TAboutBox;
+class TCardsWindow;
 class TCompSelDlg;
 class TIPConfigDlg;
 class TSerialDeviceDialog;
@@ -93,6 +95,7 @@ public:
     QAction* SerialDevice1;
     QMenu* File1;
     QAction* OpenUpdateFolder;
+    QAction* SeveralCards;
 
     TUpdateSession& GetSession() { return *Session; }
     TRunReport& GetReport() { return *Report; }
@@ -118,6 +121,11 @@ public:
     void SerialDeviceClick();
     // Makes the chosen folder the program's folder, and offers it again next time.
     void OpenUpdateFolderClick();
+    // Opens the window of several cards over this folder in place of this
+    // window, which comes back when it closes.
+    void SeveralCardsClick();
+    // The window of several cards while it is open.
+    TCardsWindow* GetCardsWindow() const;
 
     // ---- Status list and caption.
     void ShowInfo(std::string_view text) { Session->ShowInfo(text); }
@@ -184,6 +192,7 @@ private:
     TSettingsFile Settings;
 
     TAboutBox* AboutBox = nullptr;
+    QPointer<TCardsWindow> CardsWindow;
     TIPConfigDlg* IPConfigDlg = nullptr;
     QActionGroup* PortGroup = nullptr;
     QActionGroup* ModeGroup = nullptr;

@@ -1,5 +1,6 @@
 // corvane-updater --batch as a process, against corvane-cardsim as a process.
 #include "AppBench.h"
+#include "CardProcess.h"
 #include "ChildProcess.h"
 #include "RunProcess.h"
 #include "TempDir.h"
@@ -27,80 +28,11 @@
 #include <filesystem>
 #include <map>
 
-#include <sstream>
-
 namespace {
 
 using Lines = std::vector<std::string>;
 
 const std::string Prompt = "Click on button START to begin program operation";
-
-Lines SplitLines(const std::string& text)
-{
-    Lines lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-std::uint16_t UnusedUdpPort()
-{
-    QUdpSocket socket;
-    socket.bind(QHostAddress::LocalHost, 0);
-    return socket.localPort();
-}
-
-// The card program on one link, its state written when it is stopped.
-class CardProcess {
-public:
-    CardProcess(Transport transport, const TempDir& dir, const std::vector<std::string>& options = {})
-        : StatePath(dir.Path() + "card.json"), Via(transport)
-    {
-        std::vector<std::string> argv = {CORVANE_CARDSIM, "--state", StatePath};
-        switch (transport) {
-        case Transport::Tcp: argv.insert(argv.end(), {"--tcp", "0"}); break;
-        case Transport::Udp: argv.insert(argv.end(), {"--udp", "0"}); break;
-        case Transport::Pty: argv.push_back("--pty"); break;
-        }
-        argv.insert(argv.end(), options.begin(), options.end());
-        Started = Card.Start(argv);
-        Address = Card.ReadLine();
-    }
-    std::string SettingsText() const
-    {
-        switch (Via) {
-        case Transport::Tcp: return "CON_TYPE=TCP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=" + Address + "\n";
-        case Transport::Udp:
-            return "CON_TYPE=UDP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=" + Address +
-                   "\nLOCAL_PORT=" + std::to_string(UnusedUdpPort()) + "\n";
-        case Transport::Pty: return "CON_TYPE=RS232\nCOM_PORT=COM4\nCOM4=" + Address + "\n";
-        }
-        return {};
-    }
-    // Stops the card and reads what it holds.
-    QJsonObject State()
-    {
-        EXPECT_EQ(Card.Stop(SIGTERM), 0);
-        return QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(StatePath))).object();
-    }
-
-    std::string StatePath;
-    Transport Via;
-    ChildProcess Card;
-    bool Started = false;
-    std::string Address;
-};
-
-SimulatedCard::FlashArea AreaOf(const QJsonObject& json)
-{
-    SimulatedCard::FlashArea area;
-    area.First = static_cast<std::uint16_t>(json["first"].toString().toUInt(nullptr, 16));
-    area.Last = static_cast<std::uint16_t>(json["last"].toString().toUInt(nullptr, 16));
-    const QByteArray bytes = QByteArray::fromHex(json["bytes"].toString().toLatin1());
-    std::copy(bytes.begin(), bytes.end(), area.Image.begin() + area.First);
-    return area;
-}
 
 ProcessResult RunUpdater(const TempDir& dir, std::vector<std::string> options = {})
 {

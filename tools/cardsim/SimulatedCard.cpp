@@ -197,6 +197,7 @@ void SimulatedCard::FirmwareInput()
         default:
             break;  // not a firmware command: dropped with the digits before it
         }
+        ++FirmwareTally[Input.substr(i, used - i)];
         CountCommand();
         Input.erase(0, used);
         i = 0;
