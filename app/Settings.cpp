@@ -1,9 +1,12 @@
 // The link settings of TMainFich: "Updater.prm" shown in the Port menu and the
 // LAN Setup dialog, and the choice they hold handed back to the file; the
-// window's place, the serial devices, and the update folder.
+// window's place, the serial devices, the update folder, and the window of
+// several cards over the same folder and settings.
 #include "main.h"
 
 #include "BundleOpening.h"
+#include "CardsWindow.h"
+#include "CompDlg.h"
 #include "SerialDevice.h"
 #include "SerialDeviceDialog.h"
 #include "DecodedText.h"
@@ -12,6 +15,7 @@
 #include "textutil.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -208,4 +212,27 @@ void TMainFich::OpenSession(const std::string& appDir, const std::string& script
     // Its first idle step now: it hands the engines their folder, and a START
     // clicked at once finds them ready.
     Session->Timer1Timer();
+}
+
+TCardsWindow* TMainFich::GetCardsWindow() const { return CardsWindow.data(); }
+
+// The two windows share this folder's settings: the other window's set of
+// cards is kept in them, and whatever this window saves at its close keeps it.
+void TMainFich::SeveralCardsClick()
+{
+    if (RunInProgress() || CardsWindow)
+        return;
+    TCardsSetup setup;
+    setup.AppDir = Session->GetAppDir();
+    setup.Script = Session->GetScriptArgument();
+    setup.Choice = ChosenPort();
+    setup.Manual = MManual->isChecked();
+    setup.Selection = {CompSel->CBMB->isChecked(), CompSel->CBMBMCU->isChecked(), CompSel->CBMBPROM1->isChecked()};
+    CardsWindow = new TCardsWindow(setup, Settings, this);
+    CardsWindow->setAttribute(Qt::WA_DeleteOnClose);
+    CardsWindow->SerialDevices = SerialDevices;
+    CardsWindow->OnClosed = [this] { show(); };
+    CardsWindow->LoadCards();
+    hide();
+    CardsWindow->show();
 }

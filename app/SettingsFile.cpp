@@ -96,6 +96,11 @@ bool TSettingsFile::Save(const std::string& path, const TPortChoice& choice, std
         Settings.SetValue(constante::KeyCheckUpdate, choice.CheckUpdate ? constante::CheckUpdateOn : constante::CheckUpdateOff);
     if (!WindowPlace.empty())
         Settings.SetValue(constante::KeyWindow, WindowPlace);
+    return SaveList(path, message);
+}
+
+bool TSettingsFile::SaveList(const std::string& path, std::string& message)
+{
     if (Settings.Unreadable()) {
         message = FormatText(constante::SettingsNotSaved, path + " : " + constante::SettingsKeptUnread);
         return false;

@@ -39,6 +39,8 @@ public:
     // to show, when the file was not written; a file that could not be read when
     // it was loaded is never written over, since it may hold the operator's settings.
     bool Save(const std::string& path, const TPortChoice& choice, std::string& message);
+    // Writes the file's lines as they stand, under the same rules as Save.
+    bool SaveList(const std::string& path, std::string& message);
 
     // The link a run opens for the choice; a serial port opens the device that
     // its key of the file names, else the standard one.

@@ -1,9 +1,12 @@
 // corvane-updater: the firmware updater, as a window or in batch mode.
 #include "BatchMode.h"
 #include "BundleOpening.h"
+#include "CardsMain.h"
 #include "CommandLine.h"
+#include "FindCommand.h"
 #include "SerialDeviceList.h"
 #include "SettingsFile.h"
+#include "StopSignals.h"
 #include "UpdaterWindows.h"
 #include "Utils.h"
 #include "constante.h"
@@ -12,7 +15,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSocketNotifier>
 
 #include <unistd.h>
 
@@ -53,10 +55,12 @@ int main(int argc, char* argv[])
     // SIGINT and SIGTERM are read in the event loop, so that a run stops as STOP
     // stops it and an unpacked bundle is removed on the way out; they must be
     // blocked before the application starts any thread.
-    const int signalFd = line.ListPorts ? -1 : BlockStopSignals();
-    const bool windowless = line.Batch || line.ListPorts;
+    const bool windowless = line.Batch || line.ListPorts || !line.Find.empty();
+    const int signalFd = line.ListPorts || !line.Find.empty() ? -1 : BlockStopSignals();
     const std::unique_ptr<QCoreApplication> application =
         windowless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
+    if (!line.Find.empty())
+        return RunFind(line.Find, line.FindPort);
     const bool bundle = IsUpdateBundle(line.AppDir);
     std::string appDir = line.AppDir.empty() || bundle ? ProgramFolder(GetAppDir()) : ProgramFolder(line.AppDir);
     if (line.ListPorts) {
@@ -66,7 +70,7 @@ int main(int argc, char* argv[])
         std::fputs(TSerialDeviceList::Listing(TSerialDeviceList().Read(), settings).c_str(), stdout);
         return 0;
     }
-    if (line.Batch) {
+    if (line.Batch || !line.Ports.empty()) {
         // Declared first, so the unpacked update goes last.
         std::unique_ptr<TOpenedBundle> opened;
         std::string script = line.Script;
@@ -78,9 +82,11 @@ int main(int argc, char* argv[])
             }
             appDir = opened->Folder();
         }
-        TUpdaterCommandLine batchLine = line;
-        batchLine.Script = script;
-        TBatchMode batch(appDir, batchLine, signalFd);
+        TUpdaterCommandLine runLine = line;
+        runLine.Script = script;
+        if (!line.Batch)
+            return RunCardsWindow(appDir, runLine, signalFd);
+        TBatchMode batch(appDir, runLine, signalFd);
         if (opened)
             batch.SetBundle(opened->Summary());
         return batch.Run();
@@ -92,25 +98,14 @@ int main(int argc, char* argv[])
     TUpdaterWindows windows(startsWithBundle ? appDir : ProgramFolder(update), startsWithBundle ? std::string() : line.Script);
     TMainFich& window = windows.MainFich;
     window.SetTrustedKeyFiles(line.TrustedKeys);
-    std::unique_ptr<QSocketNotifier> stopSignals;
-    if (signalFd >= 0) {
-        stopSignals = std::make_unique<QSocketNotifier>(signalFd, QSocketNotifier::Read);
-        QObject::connect(stopSignals.get(), &QSocketNotifier::activated, &window, [&window, signalFd] {
-            const int signal = ReadStopSignal(signalFd);
-            if (signal == 0)
-                return;
-            window.GetSession().Stop();
-            window.GetSession().Close();
-            QApplication::exit(128 + signal);
-        });
-    }
+    const TStopSignalWatch stopSignals(signalFd, [&window](int signal) {
+        window.GetSession().Stop();
+        window.GetSession().Close();
+        QApplication::exit(128 + signal);
+    });
     window.show();
     // A bundle that is refused leaves the window on the executable's folder.
     if (startsWithBundle)
         window.OpenUpdatePath(update, line.Script);
-    const int result = QApplication::exec();
-    stopSignals.reset();
-    if (signalFd >= 0)
-        ::close(signalFd);
-    return result;
+    return QApplication::exec();
 }

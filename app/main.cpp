@@ -166,6 +166,8 @@ void TMainFich::BuildMenus()
     File1 = MainMenu1->addMenu(Text(constante::MenuFile));
     OpenUpdate = File1->addAction(Text(constante::MenuOpenUpdate));
     connect(OpenUpdate, &QAction::triggered, this, [this] { OpenUpdateClick(); });
+    SeveralCards = File1->addAction(Text(constante::MenuSeveralCards));
+    connect(SeveralCards, &QAction::triggered, this, [this] { SeveralCardsClick(); });
 
     Port1 = MainMenu1->addMenu(Text(constante::MenuPort));
     PortGroup = new QActionGroup(this);

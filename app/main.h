@@ -18,6 +18,7 @@
 #include "Utils.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <cstdint>
 #include <functional>
@@ -37,6 +38,7 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 class TAboutBox;
+class TCardsWindow;
 class TCompSelDlg;
 class TIPConfigDlg;
 class TSerialDeviceDialog;
@@ -95,6 +97,7 @@ public:
     QAction* SerialDevice1;
     QMenu* File1;
     QAction* OpenUpdate;
+    QAction* SeveralCards;
 
     TUpdateSession& GetSession() { return *Session; }
     TRunReport& GetReport() { return *Report; }
@@ -129,6 +132,11 @@ public:
     bool OpenUpdatePath(const std::string& path, const std::string& script = {}, bool remember = false);
     // The bundle the session's update comes from; nullptr for a folder.
     const TBundleSummary* GetBundle() const { return Bundle ? &Bundle->Summary() : nullptr; }
+    // Opens the window of several cards over this folder in place of this
+    // window, which comes back when it closes.
+    void SeveralCardsClick();
+    // The window of several cards while it is open.
+    TCardsWindow* GetCardsWindow() const;
 
     // ---- Status list and caption.
     void ShowInfo(std::string_view text) { Session->ShowInfo(text); }
@@ -200,6 +208,7 @@ private:
     TSettingsFile Settings;
 
     TAboutBox* AboutBox = nullptr;
+    QPointer<TCardsWindow> CardsWindow;
     TIPConfigDlg* IPConfigDlg = nullptr;
     QActionGroup* PortGroup = nullptr;
     QActionGroup* ModeGroup = nullptr;

@@ -51,7 +51,7 @@ void TComPort::Open()
         const std::string systemMessage = Serial->errorString().toLocal8Bit().toStdString();
         const TSerialOpenProblem problem = ClassifySerialOpenFailure(Port, Serial->error());
         OpenFailure = SerialOpenFailureText(Port, problem, systemMessage,
-                                            problem == TSerialOpenProblem::Denied ? DeviceGroup(Port) : std::string());
+                                            problem == TSerialOpenProblem::Denied ? GroupToJoin(Port) : std::string());
         throw EComError(CannotOpenText + Port + "\r" + systemMessage);
     }
     ApplyLineSettings();

@@ -27,13 +27,20 @@ TSerialOpenProblem ClassifySerialOpenFailure(const std::string& device, QSerialP
     return ::access(path.c_str(), R_OK | W_OK) == 0 ? TSerialOpenProblem::InUse : TSerialOpenProblem::Denied;
 }
 
-std::string DeviceGroup(const std::string& device)
+std::string GroupToJoin(gid_t group, mode_t mode, const std::string& groupName)
+{
+    constexpr gid_t RootGroup = 0;
+    constexpr mode_t GroupReadWrite = S_IRGRP | S_IWGRP;
+    return group != RootGroup && (mode & GroupReadWrite) == GroupReadWrite ? groupName : std::string();
+}
+
+std::string GroupToJoin(const std::string& device)
 {
     struct stat status {};
     if (::stat(DevicePath(device).c_str(), &status) != 0)
         return {};
     const group* owner = ::getgrgid(status.st_gid);
-    return owner != nullptr ? std::string(owner->gr_name) : std::to_string(status.st_gid);
+    return GroupToJoin(status.st_gid, status.st_mode, owner != nullptr ? std::string(owner->gr_name) : std::to_string(status.st_gid));
 }
 
 std::string SerialOpenFailureText(const std::string& device, TSerialOpenProblem problem,
@@ -41,11 +48,10 @@ std::string SerialOpenFailureText(const std::string& device, TSerialOpenProblem 
 {
     std::string advice;
     switch (problem) {
-    case TSerialOpenProblem::Denied: {
-        const std::string name = group.empty() ? std::string(constante::SerialUsualGroup) : group;
-        advice = FormatText(FormatText(FormatText(constante::SerialDeniedFormat, device), name), name);
+    case TSerialOpenProblem::Denied:
+        advice = group.empty() ? FormatText(constante::SerialAskAdministratorFormat, device)
+                               : FormatText(FormatText(FormatText(constante::SerialDeniedFormat, device), group), group);
         break;
-    }
     case TSerialOpenProblem::InUse:
         advice = FormatText(constante::SerialInUseFormat, device);
         break;

@@ -84,6 +84,8 @@ public:
     void SetCheckUpdate(bool check) { CheckUpdate = check; }
     bool GetCheckUpdate() const { return CheckUpdate; }
     const std::string& GetAppDir() const { return AppDir; }
+    // The main script named on the command line; empty for "script.ini".
+    const std::string& GetScriptArgument() const { return ScriptArgument; }
     // How long the card may stay silent before the status list says so.
     void SetCardSilenceInterval(std::uint32_t ms) { CardSilenceIntervalMs = ms; }
 

@@ -1,5 +1,6 @@
 // corvane-updater --batch as a process, against corvane-cardsim as a process.
 #include "AppBench.h"
+#include "CardProcess.h"
 #include "ChildProcess.h"
 #include "RunProcess.h"
 #include "TempDir.h"
@@ -26,81 +27,13 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
-
-#include <sstream>
+#include <tuple>
 
 namespace {
 
 using Lines = std::vector<std::string>;
 
 const std::string Prompt = "Click on button START to begin program operation";
-
-Lines SplitLines(const std::string& text)
-{
-    Lines lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-std::uint16_t UnusedUdpPort()
-{
-    QUdpSocket socket;
-    socket.bind(QHostAddress::LocalHost, 0);
-    return socket.localPort();
-}
-
-// The card program on one link, its state written when it is stopped.
-class CardProcess {
-public:
-    CardProcess(Transport transport, const TempDir& dir, const std::vector<std::string>& options = {})
-        : StatePath(dir.Path() + "card.json"), Via(transport)
-    {
-        std::vector<std::string> argv = {CORVANE_CARDSIM, "--state", StatePath};
-        switch (transport) {
-        case Transport::Tcp: argv.insert(argv.end(), {"--tcp", "0"}); break;
-        case Transport::Udp: argv.insert(argv.end(), {"--udp", "0"}); break;
-        case Transport::Pty: argv.push_back("--pty"); break;
-        }
-        argv.insert(argv.end(), options.begin(), options.end());
-        Started = Card.Start(argv);
-        Address = Card.ReadLine();
-    }
-    std::string SettingsText() const
-    {
-        switch (Via) {
-        case Transport::Tcp: return "CON_TYPE=TCP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=" + Address + "\n";
-        case Transport::Udp:
-            return "CON_TYPE=UDP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=" + Address +
-                   "\nLOCAL_PORT=" + std::to_string(UnusedUdpPort()) + "\n";
-        case Transport::Pty: return "CON_TYPE=RS232\nCOM_PORT=COM4\nCOM4=" + Address + "\n";
-        }
-        return {};
-    }
-    // Stops the card and reads what it holds.
-    QJsonObject State()
-    {
-        EXPECT_EQ(Card.Stop(SIGTERM), 0);
-        return QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(StatePath))).object();
-    }
-
-    std::string StatePath;
-    Transport Via;
-    ChildProcess Card;
-    bool Started = false;
-    std::string Address;
-};
-
-SimulatedCard::FlashArea AreaOf(const QJsonObject& json)
-{
-    SimulatedCard::FlashArea area;
-    area.First = static_cast<std::uint16_t>(json["first"].toString().toUInt(nullptr, 16));
-    area.Last = static_cast<std::uint16_t>(json["last"].toString().toUInt(nullptr, 16));
-    const QByteArray bytes = QByteArray::fromHex(json["bytes"].toString().toLatin1());
-    std::copy(bytes.begin(), bytes.end(), area.Image.begin() + area.First);
-    return area;
-}
 
 ProcessResult RunUpdater(const TempDir& dir, std::vector<std::string> options = {})
 {
@@ -422,51 +355,55 @@ TEST(BatchMode, SignalsStopTheRunAndSaveTheSettings)
 // user (starting from the folder's own file); a device the user may not open
 // names its group. The updater runs as "nobody" when the tests run as root,
 // whom permissions do not stop.
-TEST(BatchMode, ReadOnlyFolderKeepsSettingsPerUserAndADeniedDeviceNamesItsGroup)
+TEST(BatchMode, ReadOnlyFolderKeepsSettingsPerUserAndADeniedDeviceSaysHowToGetAccess)
 {
     const passwd* nobody = ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr;
-    if (nobody == nullptr)
-        GTEST_SKIP() << "needs root and the user nobody";
+    const group* dialout = ::getgrnam("dialout");
+    if (nobody == nullptr || dialout == nullptr)
+        GTEST_SKIP() << "needs root, the user nobody and the group dialout";
     int master = -1;
     int slave = -1;
     char name[128] = {};
     ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
-    ASSERT_EQ(::fchmod(slave, 0600), 0);
     const std::string device = name;
-    struct stat status {};
-    ASSERT_EQ(::stat(device.c_str(), &status), 0);
-    const group* owner = ::getgrgid(status.st_gid);
-    const std::string groupName = owner != nullptr ? owner->gr_name : std::to_string(status.st_gid);
+    const std::string denied = "Permission denied : the user may not open " + device + "; ";
+    // The device's own group when its members may read and write it; else the administrator.
+    const std::vector<std::tuple<mode_t, gid_t, std::string>> cases{
+        {0660, dialout->gr_gid, denied + "the user must be in its group dialout (sudo usermod -aG dialout $USER, then log in again)"},
+        {0600, dialout->gr_gid, denied + "ask the administrator for read and write access to it (a udev rule)"},
+        {0660, 0, denied + "ask the administrator for read and write access to it (a udev rule)"}};
 
-    TempDir dir;
-    const std::string settings = "CON_TYPE=RS232\nCOM_PORT=COM2\nCOM2=" + device + "\n";
-    const std::string appDir = dir.Path() + "app/";
-    dir.Write("app/script.ini", "FI\r\n");
-    dir.Write("app/Updater.prm", settings);
-    const std::string config = dir.Path() + "config";
-    ASSERT_TRUE(std::filesystem::create_directory(config));
-    ASSERT_EQ(::chown(config.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
-    for (const std::string& path : {dir.Path(), appDir, appDir + "script.ini", appDir + "Updater.prm"})
-        std::filesystem::permissions(path, std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
-                                     std::filesystem::perm_options::add);
+    for (const auto& [mode, groupId, advice] : cases) {
+        SCOPED_TRACE(advice);
+        ASSERT_EQ(::fchown(slave, static_cast<uid_t>(-1), groupId), 0);
+        ASSERT_EQ(::fchmod(slave, mode), 0);
+        TempDir dir;
+        const std::string settings = "CON_TYPE=RS232\nCOM_PORT=COM2\nCOM2=" + device + "\n";
+        const std::string appDir = dir.Path() + "app/";
+        dir.Write("app/script.ini", "FI\r\n");
+        dir.Write("app/Updater.prm", settings);
+        const std::string config = dir.Path() + "config";
+        ASSERT_TRUE(std::filesystem::create_directory(config));
+        ASSERT_EQ(::chown(config.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+        for (const std::string& path : {dir.Path(), appDir, appDir + "script.ini", appDir + "Updater.prm"})
+            std::filesystem::permissions(path, std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
+                                         std::filesystem::perm_options::add);
 
-    const QByteArray configBefore = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config));
-    const ProcessResult result = RunProcess({CORVANE_UPDATER, "--batch", "--no-check", "--app-dir", appDir}, std::chrono::seconds(30), {},
-                                            static_cast<int>(nobody->pw_uid));
-    if (configBefore.isNull())
-        qunsetenv("XDG_CONFIG_HOME");
-    else
-        qputenv("XDG_CONFIG_HOME", configBefore);
+        const QByteArray configBefore = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config));
+        const ProcessResult result = RunProcess({CORVANE_UPDATER, "--batch", "--no-check", "--app-dir", appDir},
+                                                std::chrono::seconds(30), {}, static_cast<int>(nobody->pw_uid));
+        if (configBefore.isNull())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", configBefore);
+
+        EXPECT_EQ(result.ExitCode, 1) << result.Err;
+        EXPECT_EQ(SplitLines(result.Out), (Lines{Prompt, advice, "Error while opening COM2 (" + device + ")"}));
+        EXPECT_EQ(ReadFile(appDir + "Updater.prm"), settings);
+        EXPECT_EQ(ReadFile(config + "/corvane-pelto-updater/Updater.prm"),
+                  settings + "REMOTE_IP=192.168.0.10\nREMOTE_PORT=10500\nLOCAL_PORT=10500\n");
+    }
     ::close(master);
     ::close(slave);
-
-    EXPECT_EQ(result.ExitCode, 1) << result.Err;
-    EXPECT_EQ(SplitLines(result.Out),
-              (Lines{Prompt, "Permission denied : the user may not open " + device + "; the user must be in its group " +
-                                 groupName + " (sudo usermod -aG " + groupName + " $USER, then log in again)",
-                     "Error while opening COM2 (" + device + ")"}));
-    EXPECT_EQ(ReadFile(appDir + "Updater.prm"), settings);
-    EXPECT_EQ(ReadFile(config + "/corvane-pelto-updater/Updater.prm"),
-              settings + "REMOTE_IP=192.168.0.10\nREMOTE_PORT=10500\nLOCAL_PORT=10500\n");
 }

@@ -66,7 +66,7 @@ ProcessResult BundleRun::Update(const std::string& bundle, const std::vector<std
 {
     std::vector<std::string> argv = {CORVANE_UPDATER, "--batch", "--app-dir", bundle, "--timeout", UpdaterTimeoutSeconds};
     if (port)
-        argv.insert(argv.end(), {"--port", "tcp://127.0.0.1:" + CardPort});
+        argv.insert(argv.end(), {"--port", PortText()});
     argv.insert(argv.end(), options.begin(), options.end());
     return RunProcess(Program(argv), UpdaterDeadline);
 }

@@ -17,6 +17,8 @@ public:
     explicit BundleRun(const std::vector<std::string>& cardOptions = {});
 
     bool CardStarted() const { return !CardPort.empty(); }
+    // The card's --port text.
+    std::string PortText() const { return "tcp://127.0.0.1:" + CardPort; }
     // corvane-tool bundle of the example into the bundles' folder, signed with
     // the secret key when one is given; the bundle's path.
     std::string MakeBundle(const std::string& name, const std::string& secretKey = {});

@@ -204,6 +204,8 @@ TEST(BundleRuns, StopSignalsRemoveTheUnpackedUpdate)
     const std::vector<std::pair<std::vector<std::string>, int>> programs = {
         {{CORVANE_UPDATER, "--batch", "--app-dir", bundle, "--timeout", "0"}, SIGTERM},
         {{"QT_QPA_PLATFORM=offscreen", CORVANE_UPDATER, "--app-dir", bundle}, SIGINT},
+        // The window of several cards, its card started at once.
+        {{"QT_QPA_PLATFORM=offscreen", CORVANE_UPDATER, "--app-dir", bundle, "--port", run.PortText(), "--start"}, SIGTERM},
     };
     for (const auto& [argv, signal] : programs) {
         ChildProcess updater;
