@@ -115,6 +115,7 @@ void TBatchMode::AddCard(const TPortArgument& port)
     card->Session = std::make_unique<TUpdateSession>(AppDir, Line.Script);
     TCard& added = *card;
     TUpdateSession& session = *added.Session;
+    session.SetOperatorHints(BatchHints);
     added.Report = std::make_unique<TRunReport>(
         session, Line.ReportDir.empty() ? TSettingsFile::DefaultReportFolder(AppDir) : Line.ReportDir);
     session.OnStatusLine = [this, &added](const std::string& text) {

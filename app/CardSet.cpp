@@ -35,6 +35,7 @@ bool TCardSet::Add(const TPortArgument& port, std::string& error)
     auto card = std::make_unique<TCard>();
     card->Port = port;
     card->Session = std::make_unique<TUpdateSession>(AppDir, Script);
+    card->Session->SetOperatorHints(CardsWindowHints);
     card->Report = std::make_unique<TRunReport>(*card->Session, ReportFolder);
     Wire(*card);
     // Its first idle step: the prompt, and the engines get their folder.

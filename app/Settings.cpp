@@ -92,14 +92,16 @@ void TMainFich::LAN1Click()
 void TMainFich::ShowPortDevices()
 {
     const std::vector<QAction*> items = PortItems();
+    const std::vector<TSerialDeviceInfo> present = SerialDevices.Read();
     for (int port = 1; port <= TSettingsFile::ComPortCount; ++port) {
-        std::string device = SerialDeviceFor(TSettingsFile::ComPortName(port), Settings.List());
+        const std::string device = SerialDeviceFor(TSettingsFile::ComPortName(port), Settings.List());
+        std::string shown = device;
         // An "&" in a device name is shown, not taken for the item's mnemonic.
-        for (std::size_t at = device.find('&'); at != std::string::npos; at = device.find('&', at + 2))
-            device.insert(at, 1, '&');
+        for (std::size_t at = shown.find('&'); at != std::string::npos; at = shown.find('&', at + 2))
+            shown.insert(at, 1, '&');
         items[static_cast<std::size_t>(port - 1)]->setText(
-            DecodedText(FormatText(constante::MenuComFormat, std::to_string(port)) +
-                         FormatText(constante::OpenedDeviceFormat, device)));
+            DecodedText(FormatText(constante::MenuComFormat, std::to_string(port)) + FormatText(constante::OpenedDeviceFormat, shown) +
+                        (TSerialDeviceList::IsPresent(device, present) ? "" : constante::MenuDeviceAbsent)));
     }
 }
 
@@ -207,6 +209,7 @@ void TMainFich::OpenSession(const std::string& appDir, const std::string& script
     WireSession();
     ShowReadIdButtons();
     LoadSettings();
+    Session->ShowInfo(FormatText(constante::UpdateOpenedFormat, Bundle ? Bundle->Summary().FileName : appDir));
     if (Bundle)
         Session->ShowInfo(OriginLine(Bundle->Summary()));
     // Its first idle step now: it hands the engines their folder, and a START

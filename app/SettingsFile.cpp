@@ -1,6 +1,7 @@
 #include "SettingsFile.h"
 
 #include "SerialDevice.h"
+#include "Utils.h"
 #include "constante.h"
 #include "textutil.h"
 
@@ -132,9 +133,19 @@ std::string TSettingsFile::PathFor(const std::string& appDir)
     // access() lets write anywhere.
     struct stat status {};
     if ((::access(folder.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS)) ||
-        (::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) && (status.st_mode & S_IWUSR) == 0))
+        (::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) && (status.st_mode & S_IWUSR) == 0) ||
+        IsInstalledProgramFolder(appDir))
         return UserPath();
     return appDir + '/' + constante::SettingsFile;
+}
+
+// An installed updater lives among other programs (/usr/bin): writing there
+// would leave files its package does not own, even when root may write.
+bool TSettingsFile::IsInstalledProgramFolder(const std::string& appDir)
+{
+    const QFileInfo folder(QString::fromStdString(appDir.empty() ? "/" : appDir));
+    return folder.canonicalFilePath() == QFileInfo(QString::fromStdString(GetAppDir())).canonicalFilePath() &&
+           !QFileInfo(folder.filePath() + '/' + QString::fromLatin1(constante::MainScriptName)).isFile();
 }
 
 std::string TSettingsFile::LoadPathFor(const std::string& appDir)

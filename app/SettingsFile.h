@@ -59,8 +59,12 @@ public:
 
     // Where the file is kept for a program folder: in the folder, as always,
     // when the program may write there; otherwise per user (UserPath), for an
-    // updater installed where its user may not write.
+    // updater installed where its user may not write, and for the folder of an
+    // installed updater (IsInstalledProgramFolder) even where it may.
     static std::string PathFor(const std::string& appDir);
+    // The executable's own folder holding no main script: an installed updater's,
+    // beside which nothing is ever written.
+    static bool IsInstalledProgramFolder(const std::string& appDir);
     // The file to load: PathFor, or the program folder's own file while the
     // per-user one has not been written yet (the settings an installer laid down).
     static std::string LoadPathFor(const std::string& appDir);

@@ -168,8 +168,15 @@ void TMainFich::BuildMenus()
     connect(OpenUpdate, &QAction::triggered, this, [this] { OpenUpdateClick(); });
     SeveralCards = File1->addAction(Text(constante::MenuSeveralCards));
     connect(SeveralCards, &QAction::triggered, this, [this] { SeveralCardsClick(); });
+    File1->addSeparator();
+    // Always there, also when the Quit button is not: closing asks first during a run.
+    FileQuit = File1->addAction(Text(constante::MenuQuit));
+    FileQuit->setShortcut(QKeySequence::Quit);
+    connect(FileQuit, &QAction::triggered, this, [this] { close(); });
 
     Port1 = MainMenu1->addMenu(Text(constante::MenuPort));
+    // A device plugged in or out since the last look shows at once.
+    connect(Port1, &QMenu::aboutToShow, this, [this] { ShowPortDevices(); });
     PortGroup = new QActionGroup(this);
     std::vector<QAction*> comItems;
     for (int port = 1; port <= TSettingsFile::ComPortCount; ++port) {

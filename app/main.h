@@ -98,6 +98,7 @@ public:
     QMenu* File1;
     QAction* OpenUpdate;
     QAction* SeveralCards;
+    QAction* FileQuit;
 
     TUpdateSession& GetSession() { return *Session; }
     TRunReport& GetReport() { return *Report; }

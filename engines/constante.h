@@ -68,14 +68,24 @@ inline constexpr char SerialDeniedFormat[] =
 inline constexpr char SerialAskAdministratorFormat[] =
     "the user may not open %s; ask the administrator for read and write access to it (a udev rule)";
 inline constexpr char SerialInUseFormat[] = "%s is in use by another program; close that program or choose another port";
-inline constexpr char SerialMissingFormat[] = "%s is not there; plug the adapter in or choose the device (Port menu, Serial device...)";
+inline constexpr char SerialMissingFormat[] = "%s is not there; plug the adapter in or choose the device (%s)";
 // The probe ran out: which link was probed, and how.
 inline constexpr char NoAnswerSerialFormat[] = "No answer on %s at %s baud";
 inline constexpr char NoAnswerLanFormat[] = "No answer from %s over %s";
 inline constexpr char NoTcpConnectionFormat[] = "No TCP connection to %s: it was never accepted (%s)";
 inline constexpr char NoTcpConnectionPending[] = "no reply yet";
 // The card has sent nothing for a while during a run; the operator decides.
-inline constexpr char CardSilentFormat[] = "No reply from the card for %s s: check the link, or press STOP";
+inline constexpr char CardSilentFormat[] = "No reply from the card for %s s: check the link, or %s";
+// What each view of a run has for choosing a serial device and for stopping.
+inline constexpr char HintChooseDeviceWindow[] = "Port menu, Serial device...";
+inline constexpr char HintChooseDeviceCards[] = "Add serial devices...";
+inline constexpr char HintChooseDeviceBatch[] = "--port, --list-ports";
+inline constexpr char HintStopWindow[] = "press STOP";
+// After a main script that is not there: how an update is opened.
+inline constexpr char HintOpenUpdateWindow[] = "Open an update folder: File > Open update..., or --app-dir";
+inline constexpr char HintOpenUpdateCards[] = "Open an update folder: File > Open update... before Several cards..., or --app-dir";
+inline constexpr char HintOpenUpdateBatch[] = "Open an update folder: --app-dir DIR, or --app-dir UPDATE.zip for a bundle";
+inline constexpr char HintStopBatch[] = "press Ctrl+C";
 
 // The card probe of a run: each query gives the card this long (nominal timer
 // milliseconds) and is repeated this many times at most.
@@ -168,6 +178,11 @@ inline constexpr char KeyUpdateFolder[] = "UPDATE_FOLDER";
 inline constexpr char UserSettingsFolder[] = "corvane-pelto-updater";
 inline constexpr char MenuFile[] = "&File";
 inline constexpr char MenuOpenUpdate[] = "&Open update...";
+inline constexpr char MenuQuit[] = "&Quit";
+// A COM port whose device is not on this machine stays selectable, marked.
+inline constexpr char MenuDeviceAbsent[] = " (absent)";
+// The status line that names the update a window opened.
+inline constexpr char UpdateOpenedFormat[] = "Update opened : %s";
 inline constexpr char OpenUpdateCaption[] = "Open update: a bundle, or the main script of a folder";
 inline constexpr char OpenUpdateFilter[] = "Updates (*.zip *.ini);;All files (*)";
 // A chosen file with this suffix is a folder's script: the folder is the update.

@@ -43,23 +43,34 @@ std::string GroupToJoin(const std::string& device)
     return GroupToJoin(status.st_gid, status.st_mode, owner != nullptr ? std::string(owner->gr_name) : std::to_string(status.st_gid));
 }
 
-std::string SerialOpenFailureText(const std::string& device, TSerialOpenProblem problem,
-                                  const std::string& systemMessage, const std::string& group)
+TSerialOpenFailure DescribeSerialOpenFailure(const std::string& device, QSerialPort::SerialPortError error,
+                                             std::string systemMessage)
+{
+    TSerialOpenFailure failure;
+    failure.Problem = ClassifySerialOpenFailure(device, error);
+    failure.SystemMessage = std::move(systemMessage);
+    if (failure.Problem == TSerialOpenProblem::Denied)
+        failure.Group = GroupToJoin(device);
+    return failure;
+}
+
+std::string SerialOpenFailureText(const std::string& device, const TSerialOpenFailure& failure, const std::string& chooseDevice)
 {
     std::string advice;
-    switch (problem) {
+    switch (failure.Problem) {
     case TSerialOpenProblem::Denied:
-        advice = group.empty() ? FormatText(constante::SerialAskAdministratorFormat, device)
-                               : FormatText(FormatText(FormatText(constante::SerialDeniedFormat, device), group), group);
+        advice = failure.Group.empty()
+                     ? FormatText(constante::SerialAskAdministratorFormat, device)
+                     : FormatText(FormatText(FormatText(constante::SerialDeniedFormat, device), failure.Group), failure.Group);
         break;
     case TSerialOpenProblem::InUse:
         advice = FormatText(constante::SerialInUseFormat, device);
         break;
     case TSerialOpenProblem::Missing:
-        advice = FormatText(constante::SerialMissingFormat, device);
+        advice = FormatText(FormatText(constante::SerialMissingFormat, device), chooseDevice);
         break;
     case TSerialOpenProblem::Other:
-        return systemMessage;
+        return failure.SystemMessage;
     }
-    return systemMessage.empty() ? advice : systemMessage + constante::SerialOpenReasonSeparator + advice;
+    return failure.SystemMessage.empty() ? advice : failure.SystemMessage + constante::SerialOpenReasonSeparator + advice;
 }

@@ -132,7 +132,7 @@ void TUpdateSession::WatchCardSilence()
     if (CardSilenceShown || CardSilence.elapsed() < static_cast<qint64>(CardSilenceIntervalMs))
         return;
     CardSilenceShown = true;
-    ShowInfo(FormatText(constante::CardSilentFormat, std::to_string(CardSilenceIntervalMs / 1000)));
+    ShowInfo(FormatText(FormatText(constante::CardSilentFormat, std::to_string(CardSilenceIntervalMs / 1000)), Hints.Stop));
 }
 
 bool TUpdateSession::WaitsOnCard() const
@@ -178,7 +178,8 @@ void TUpdateSession::SequencerStep()
 
 void TUpdateSession::StepIdle()
 {
-    ShowInfo(constante::IdlePrompt);
+    if (Hints.IdlePrompt)
+        ShowInfo(constante::IdlePrompt);
     for (TGestionnaire* engine : Engines())
         engine->Reset();
     CardDeviceID = 0;
@@ -202,6 +203,7 @@ void TUpdateSession::StepLoadScript()
     RunClock.start();
     if (!LoadTextLines(ScriptPath, ScriptLines)) {
         ShowError(ScriptPath + constante::FileNotFound);
+        ShowInfo(Hints.OpenUpdate);
         return;
     }
     if (!CheckedUpdate())
@@ -263,9 +265,11 @@ void TUpdateSession::OpenLink()
 
 void TUpdateSession::ShowSerialOpenFailure()
 {
-    const std::string& reason = Driver->GetComPort().LastOpenFailure();
-    if (!reason.empty())
-        ShowInfo(reason);
+    if (const auto& failure = Driver->GetComPort().LastOpenFailure(); failure) {
+        const std::string reason = SerialOpenFailureText(Driver->GetComPort().GetPort(), *failure, Hints.ChooseDevice);
+        if (!reason.empty())
+            ShowInfo(reason);
+    }
     ShowError(SerialOpenError());
 }
 

@@ -19,6 +19,7 @@
 #include "ComDriver.h"
 #include "InstCourante.h"
 #include "LinkSettings.h"
+#include "OperatorHints.h"
 #include "SequencerState.h"
 #include "UpdatePlan.h"
 #include "SkipReason.h"
@@ -88,6 +89,8 @@ public:
     const std::string& GetScriptArgument() const { return ScriptArgument; }
     // How long the card may stay silent before the status list says so.
     void SetCardSilenceInterval(std::uint32_t ms) { CardSilenceIntervalMs = ms; }
+    // The view's words for what the operator can do; the window's by default.
+    void SetOperatorHints(const TOperatorHints& hints) { Hints = hints; }
 
     // ---- Operations.
     // START: runs the main script. Only from idle; false otherwise.
@@ -304,6 +307,7 @@ private:
     QTimer Timer1;
     QElapsedTimer CardSilence;
     std::uint32_t CardSilenceIntervalMs = CardSilenceMs;
+    TOperatorHints Hints;
     bool CardSilenceShown = false;
 
     TRunObserver* RunObserver = nullptr;

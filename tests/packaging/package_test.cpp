@@ -257,7 +257,18 @@ TEST_F(PackageTest, ManPagesDocumentEveryOptionAndCommand)
     const std::set<std::string> commands = Captures(usage.Err, "\n  ([a-z][a-z-]*) ");
     EXPECT_GE(commands.size(), 3u) << usage.Err;
     const std::string page = ManSource("corvane-tool");
-    for (const std::string& command : commands)
+    const std::string exitStatus = page.substr(page.find(".SH EXIT STATUS"));
+    for (const std::string& command : commands) {
         EXPECT_NE(page.find(".B corvane-tool " + RoffText(command)), std::string::npos)
             << "corvane-tool(1) does not document " << command;
+        // Each command's success and its failure.
+        const std::string status = ".BR " + RoffText(command) + " :";
+        const std::size_t success = exitStatus.find(status);
+        EXPECT_NE(success, std::string::npos) << "corvane-tool(1) gives no exit status of " << command;
+        EXPECT_NE(exitStatus.find(status, success + 1), std::string::npos) << "corvane-tool(1) gives one exit status of " << command;
+    }
+    // --help is the same list on standard output, and a success.
+    const ProcessResult help = RunProcess({Program("corvane-tool"), "--help"});
+    EXPECT_EQ(help.ExitCode, 0);
+    EXPECT_EQ(Captures(help.Out, "\n  ([a-z][a-z-]*) "), commands);
 }

@@ -435,7 +435,8 @@ TEST(Session, SilentCardIsPointedOutOnceAndTheRunGoesOn)
     TUpdateSession& session = bench.Session();
     session.SetCardSilenceInterval(1000);
     bench.Begin();
-    const std::string silence = "No reply from the card for 1 s: check the link, or press STOP";
+    const std::string silence = "No reply from the card for 1 s: check the link, or press Ctrl+C";
+    session.SetOperatorHints(BatchHints);
     const auto count = [&] { return std::count(bench.StatusLines.begin(), bench.StatusLines.end(), silence); };
     ASSERT_TRUE(WaitUntil([&] { return count() == 1; }, 10000));
     ASSERT_TRUE(WaitUntil([&] { return bench.HasLine("Switch ON device while pushing the ENTER button"); }));
