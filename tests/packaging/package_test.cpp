@@ -145,6 +145,13 @@ TEST_F(PackageTest, HoldsEachFileWhereTheSystemLooksForIt)
           DocDir + "examples/MB/script.ini", DocDir + "examples/MB/prom1.svf", DocDir + "examples/EXT/script.ini"})
         EXPECT_TRUE(fs::is_regular_file(Installed(file))) << file;
     EXPECT_FALSE(fs::exists(Installed(DocDir + "examples/generate.py")));
+    // Every picture the installed README shows is installed beside it.
+    const std::string readme = ReadFile(Installed(DocDir + "README.md"));
+    const std::regex picture(R"(!\[[^\]]*\]\(([^)]+)\))");
+    int pictures = 0;
+    for (auto link = std::sregex_iterator(readme.begin(), readme.end(), picture); link != std::sregex_iterator(); ++link, ++pictures)
+        EXPECT_TRUE(fs::is_regular_file(Installed(DocDir + (*link)[1].str()))) << (*link)[1].str();
+    EXPECT_GE(pictures, 2);
     // The package owns the folder of the trusted keys, empty.
     EXPECT_TRUE(fs::is_directory(Installed("etc/corvane-pelto-updater/trusted-keys")));
     EXPECT_TRUE(fs::is_empty(Installed("etc/corvane-pelto-updater/trusted-keys")));
@@ -183,6 +190,31 @@ TEST_F(PackageTest, InstalledProgramsRunTheBundledExampleOnTheSimulatedCard)
     ASSERT_EQ(card.Stop(SIGTERM), 0) << card.Errors();
     const ProcessResult check = RunProcess({Program("corvane-tool"), "check", state, app});
     EXPECT_EQ(check.ExitCode, 0) << Describe(check);
+}
+
+// The installed README's commands, pasted into a shell as they are: only the
+// package's root, which is not "/" here, is put before its paths.
+TEST_F(PackageTest, TheInstalledReadmesCommandsWorkPastedAsTheyAre)
+{
+    const std::string readme = ReadFile(Installed(DocDir + "README.md"));
+    const std::size_t section = readme.find("### Running an installed updater");
+    ASSERT_NE(section, std::string::npos);
+    const std::size_t open = readme.find("```\n", section);
+    const std::size_t close = readme.find("```\n", open + 4);
+    ASSERT_NE(close, std::string::npos);
+    const std::string docDir = "/" + DocDir;
+    const std::string commands =
+        std::regex_replace(readme.substr(open + 4, close - open - 4), std::regex(docDir.substr(0, docDir.size() - 1)),
+                           Installed(DocDir.substr(0, DocDir.size() - 1)));
+
+    const TempDir home;
+    const ProcessResult pasted =
+        RunProcess({FindProgram("env"), "HOME=" + home.Path(), "XDG_CONFIG_HOME=" + home.Path() + ".config",
+                    "PATH=" + Installed("usr/bin") + ":/usr/bin:/bin", FindProgram("bash"), "-e", "-c", commands},
+                   UpdateDeadline);
+    EXPECT_FALSE(pasted.TimedOut) << "the card or the updater was left running";
+    EXPECT_EQ(pasted.ExitCode, 0) << commands << Describe(pasted);
+    EXPECT_NE(pasted.Out.find("Program operation completed"), std::string::npos) << pasted.Out;
 }
 
 TEST_F(PackageTest, ProgramsAnswerThePackageVersion)
