@@ -10,7 +10,7 @@ cd "$(dirname "$0")"
 
 ensure_packages "${CORVANE_BUILD_PACKAGES[@]}"
 cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr > /dev/null
-cmake --build build-package --target corvane-updater corvane-tool corvane-cardsim man-pages
+cmake --build build-package --target corvane-updater corvane-tool corvane-cardsim man-pages debian-changelog
 rm -f build-package/corvane-pelto-updater_*.deb
 # CPack's progress is shown only when it fails.
 if ! log=$(cd build-package && cpack -G DEB 2>&1); then

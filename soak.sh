@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Fault-injection soak: full updates of the bundled example (examples/) by
 # corvane-updater --batch against corvane-cardsim with seeded random faults.
-#   ./soak.sh [RUNS [SEED]] [--cards N]   (default: 20 runs, seed 1, one card a run)
+#   ./soak.sh [RUNS [SEED]] [--cards N] [--noise]   (default: 20 runs, seed 1, one card a run)
 # Card c of run n draws from seed SEED+(n-1)*N+c a transport (pseudo-terminal, UDP
 # or TCP) and its faults: retransmission requests, HEX lines, JTAG records,
 # streams and captured data damaged or cut short, acknowledgements dropped, a
 # card that falls silent, a TCP connection the card closes. Short commands carry
-# no sum, so the card never damages them. With --cards N one updater updates the N
+# no sum, so the card never damages them. With --noise each card also puts stray
+# bytes of line noise in front of some of its replies, and one card in four has
+# noise as its only fault: such a card must complete. With --cards N one updater updates the N
 # cards of a run at once (--port each); one run at a time then, else two; all at
 # low priority.
 #
@@ -18,20 +20,25 @@
 # images (corvane-tool check); one that failed must have been given a reason.
 # The counts go to stdout; the runs that went wrong are kept in build-soak/.
 # Exit code 1 when a card hung, crashed, failed silently, completed but wrong,
-# or the exit code and the summary disagree.
+# the exit code and the summary disagree, or a card whose only fault is noise failed.
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
 
 usage() {
-    echo "usage: $0 [RUNS [SEED]] [--cards N]" >&2
+    echo "usage: $0 [RUNS [SEED]] [--cards N] [--noise]" >&2
     exit 2
 }
 
 cards=1
+noise=no
 positional=()
 while [ $# -gt 0 ]; do
     case $1 in
+        --noise)
+            noise=yes
+            shift
+            ;;
         --cards)
             [ $# -ge 2 ] || usage
             cards=$2
@@ -87,10 +94,13 @@ pick() {
     picked=${words[drawn % ${#words[@]}]}
 }
 
-# The transport and faults of the card with that seed, into transport and faults.
+# The transport and faults of the card with that seed, into transport and faults;
+# noise_only says whether line noise is its only fault. The draws without --noise
+# are those of earlier soaks, so a seed still gives the same card.
 draw_card() {
     local seed=$1 state=$1 drawn picked
     faults=(--seed "$seed")
+    noise_only=no
     pick pty udp tcp
     transport=$picked
     pick 0 0 0.002 0.01 0.03
@@ -112,6 +122,12 @@ draw_card() {
     if [ "$transport" = tcp ] && [ $((drawn % 4)) -eq 0 ]; then
         draw
         faults+=(--close-after "$((20 + drawn % 3000))")
+    fi
+    if [ "$noise" = yes ]; then
+        draw
+        [ $((drawn % 4)) -eq 0 ] && noise_only=yes && faults=(--seed "$seed")
+        pick 0.001 0.01 0.05 0.1
+        faults+=(--noise-rate "$picked")
     fi
 }
 
@@ -163,6 +179,7 @@ one_run() {
         mkdir -p "$card_dir"
         draw_card "$((base_seed + (n - 1) * cards + c))"
         echo "run $n card $c: $transport ${faults[*]}" > "$card_dir/description"
+        [ "$noise_only" = yes ] && touch "$card_dir/noise-only"
         local link=(--pty) out
         [ "$transport" = udp ] && link=(--udp 0)
         [ "$transport" = tcp ] && link=(--tcp 0)
@@ -247,6 +264,8 @@ one_run() {
                 *) outcome=crashed ;;
             esac
         fi
+        # Line noise alone must never stop an update.
+        [ -e "$card_dir/noise-only" ] && [ "$outcome" = failed ] && outcome=noise-failed
         echo "$outcome" > "$card_dir/outcome"
         [ "$outcome" = exact ] || [ "$outcome" = failed ] || keep=yes
     done
@@ -279,11 +298,14 @@ held=$(find "$soak" -name holds | wc -l)
 hung=$(count hung)
 wrong=$(count wrong)
 disagrees=$(count disagrees)
-crashed=$((total - exact - failed - hung - wrong - disagrees))
+noise_failed=$(count noise-failed)
+crashed=$((total - exact - failed - hung - wrong - disagrees - noise_failed))
 
 printf '%-36s %6d\n' "runs" "$runs" "cards" "$total" "completed exact" "$exact" "failed with a message" "$failed" \
     "  of which the card holds the update" "$held" "hung" "$hung" "crashed" "$crashed" \
     "exit code unlike the summary" "$disagrees" "completed but wrong" "$wrong"
+[ "$noise" = yes ] && printf '%-36s %6d\n' "cards with noise alone" "$(find "$soak" -name noise-only | wc -l)" \
+    "  of which failed" "$noise_failed"
 for ((n = 1; n <= runs; n++)); do
     for ((c = 1; c <= cards; c++)); do
         card_dir=$soak/run-$n/card-$c
@@ -294,4 +316,4 @@ for ((n = 1; n <= runs; n++)); do
         esac
     done
 done
-[ "$hung" -eq 0 ] && [ "$crashed" -eq 0 ] && [ "$wrong" -eq 0 ] && [ "$disagrees" -eq 0 ]
+[ "$hung" -eq 0 ] && [ "$crashed" -eq 0 ] && [ "$wrong" -eq 0 ] && [ "$disagrees" -eq 0 ] && [ "$noise_failed" -eq 0 ]

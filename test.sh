@@ -23,7 +23,7 @@ case "${1:-}" in
         ;;
 esac
 
-ensure_packages "${CORVANE_BUILD_PACKAGES[@]}"
+ensure_packages "${CORVANE_BUILD_PACKAGES[@]}" "${CORVANE_TEST_PACKAGES[@]}"
 cmake -S . -B "$build_dir" -G Ninja "${config[@]}"
 cmake --build "$build_dir"
 ctest --test-dir "$build_dir" --output-on-failure --parallel 2 --timeout 300

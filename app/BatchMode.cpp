@@ -1,17 +1,14 @@
 #include "BatchMode.h"
 
+#include "BatchJson.h"
 #include "Utils.h"
 #include "constante.h"
-#include "hex.h"
 #include "textutil.h"
 
 #include <QCoreApplication>
 
-#include <signal.h>
-#include <sys/signalfd.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -31,17 +28,6 @@ void WriteAll(std::FILE* stream, const std::string& text)
 
 }  // namespace
 
-int BlockStopSignals()
-{
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    if (sigprocmask(SIG_BLOCK, &stopSignals, nullptr) != 0)
-        return -1;
-    return ::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
-}
-
 std::string ProgressLineText(int overallPercent, int operationPercent, std::int64_t secondsLeft)
 {
     std::string text = constante::ProgressOverall + std::to_string(overallPercent) + "%  " + constante::ProgressOperation +
@@ -53,12 +39,11 @@ std::string ProgressLineText(int overallPercent, int operationPercent, std::int6
 
 
 TBatchMode::TBatchMode(std::string appDir, const TUpdaterCommandLine& line, int signalFd)
-    : AppDir(std::move(appDir)), Line(line), SignalFd(signalFd), ProgressOnTerminal(::isatty(STDERR_FILENO) == 1)
+    : AppDir(std::move(appDir)), Line(line), StopSignals(signalFd, [this](int signal) { SignalArrived(signal); }),
+      ProgressOnTerminal(!line.Json && ::isatty(STDERR_FILENO) == 1)
 {
-    if (SignalFd >= 0) {
-        SignalNotifier = std::make_unique<QSocketNotifier>(SignalFd, QSocketNotifier::Read);
-        QObject::connect(SignalNotifier.get(), &QSocketNotifier::activated, SignalNotifier.get(), [this] { SignalArrived(); });
-    }
+    if (Line.Json)
+        Json = std::make_unique<TBatchJson>(Cards, [](const std::string& object) { WriteAll(stdout, object + '\n'); });
     SilenceCheck.setInterval(SilenceCheckMs);
     QObject::connect(&SilenceCheck, &QTimer::timeout, &SilenceCheck, [this] { CheckSilence(); });
     ProgressTimer.setInterval(ProgressRedrawMs);
@@ -68,9 +53,6 @@ TBatchMode::TBatchMode(std::string appDir, const TUpdaterCommandLine& line, int 
 TBatchMode::~TBatchMode()
 {
     Cards.clear();
-    SignalNotifier.reset();
-    if (SignalFd >= 0)
-        ::close(SignalFd);
 }
 
 std::string TBatchMode::SettingsPath() const { return TSettingsFile::PathFor(AppDir); }
@@ -104,8 +86,8 @@ int TBatchMode::Run()
         AddCard(port);
     for (const std::unique_ptr<TCard>& card : Cards) {
         TUpdateSession& session = *card->Session;
-        // The first idle step shows the prompt, as the window's does.
-        session.Timer1Timer();
+        if (Json)
+            Json->Started(*card);
         if (Line.ReadId)
             session.ReadId();
         else
@@ -131,18 +113,33 @@ void TBatchMode::AddCard(const TPortArgument& port)
     card->Session = std::make_unique<TUpdateSession>(AppDir, Line.Script);
     TCard& added = *card;
     TUpdateSession& session = *added.Session;
+    session.SetOperatorHints(BatchHints);
     added.Report = std::make_unique<TRunReport>(
         session, Line.ReportDir.empty() ? TSettingsFile::DefaultReportFolder(AppDir) : Line.ReportDir);
-    session.OnStatusLine = [this, &added](const std::string& text) { PrintStatus(Tagged(added, text)); };
-    session.OnBox = [this, &added](TBoxKind, const std::string& text) { PrintError(Tagged(added, text)); };
+    session.OnStatusLine = [this, &added](const std::string& text) {
+        if (Json)
+            Json->StatusLine(added, text);
+        else
+            PrintStatus(Tagged(added, text));
+    };
+    session.OnBox = [this, &added](TBoxKind kind, const std::string& text) {
+        if (Json)
+            Json->Box(added, kind, text);
+        else
+            PrintError(Tagged(added, text));
+    };
     session.OnRunEnd = [this, &added](TUpdateSession::TRunResult result, const std::string& message, const std::string&) {
         RunEnded(added, result, message);
     };
     session.OnCardText = [&added] { added.Silence.restart(); };
-    session.OnDeviceID = [&added](std::int32_t id) {
+    session.OnDeviceID = [this, &added](std::int32_t id) {
         added.DeviceId = id;
         added.DeviceKnown = true;
+        if (Json)
+            Json->DeviceId(added);
     };
+    if (Bundle)
+        session.ShowInfo(OriginLine(*Bundle));
     session.SetLink(port.Link);
     session.SetCheckUpdate(Choice.CheckUpdate && !Line.NoCheck);
     if (Line.Manual) {
@@ -177,6 +174,8 @@ void TBatchMode::RunEnded(TCard& card, TUpdateSession::TRunResult result, const 
     card.Result = result;
     card.Message = message;
     card.DurationMs = card.Clock.elapsed();
+    if (Json)
+        Json->Ended(card, SummaryRow(card));
     // Nothing more of this card: no idle prompt between the others' lines.
     card.Session->Close();
     for (const std::unique_ptr<TCard>& other : Cards)
@@ -189,12 +188,8 @@ void TBatchMode::RunEnded(TCard& card, TUpdateSession::TRunResult result, const 
     QTimer::singleShot(0, &SilenceCheck, [this, completed] { Finish(completed ? 0 : 1); });
 }
 
-void TBatchMode::SignalArrived()
+void TBatchMode::SignalArrived(int signal)
 {
-    signalfd_siginfo info{};
-    if (::read(SignalFd, &info, sizeof info) != static_cast<ssize_t>(sizeof info))
-        return;
-    const int signal = static_cast<int>(info.ssi_signo);
     PrintError(FormatText(constante::BatchStopped, std::to_string(signal)));
     Finish(128 + signal);
 }
@@ -242,37 +237,32 @@ void TBatchMode::ClearProgress()
     WriteAll(stderr, EraseLine);
 }
 
+TSummaryRow TBatchMode::SummaryRow(const TCard& card) const
+{
+    TSummaryRow row;
+    row.Port = LinkName(card.Session->GetLink());
+    row.DeviceKnown = card.DeviceKnown;
+    row.DeviceId = card.DeviceId;
+    row.Result = card.Result;
+    row.DurationMs = card.DurationMs;
+    row.LinesSent = card.Session->GetLinesSent();
+    row.Retransmissions = card.Session->GetRetransmissions();
+    row.Message = card.Message;
+    return row;
+}
+
+std::vector<TSummaryRow> TBatchMode::SummaryRows() const
+{
+    std::vector<TSummaryRow> rows;
+    for (const std::unique_ptr<TCard>& card : Cards)
+        rows.push_back(SummaryRow(*card));
+    return rows;
+}
+
 void TBatchMode::PrintSummary()
 {
-    const std::vector<std::string> heading = {constante::SummaryPort,  constante::SummaryDevice,
-                                              constante::SummaryResult, constante::SummaryDuration,
-                                              constante::SummaryLines, constante::SummaryRetries,
-                                              constante::SummaryMessage};
-    std::vector<std::vector<std::string>> rows = {heading};
-    for (const std::unique_ptr<TCard>& card : Cards) {
-        const TUpdateSession& session = *card->Session;
-        const char* result = card->Result == TUpdateSession::TRunResult::Completed ? constante::SummaryCompleted
-                             : card->Result == TUpdateSession::TRunResult::Failed  ? constante::SummaryFailed
-                                                                                   : constante::SummaryStopped;
-        char duration[32];
-        std::snprintf(duration, sizeof duration, "%.1f s", static_cast<double>(card->DurationMs) / 1000.0);
-        rows.push_back({LinkName(session.GetLink()), card->DeviceKnown ? WordToHex(static_cast<std::uint32_t>(card->DeviceId) & 0xFFFF) : "-",
-                        result, duration, std::to_string(session.GetLinesSent()),
-                        std::to_string(session.GetRetransmissions()), card->Message});
-    }
-    std::vector<std::size_t> widths(heading.size(), 0);
-    for (const std::vector<std::string>& row : rows)
-        for (std::size_t column = 0; column < row.size(); ++column)
-            widths[column] = std::max(widths[column], row[column].size());
-    for (const std::vector<std::string>& row : rows) {
-        std::string line;
-        for (std::size_t column = 0; column < row.size(); ++column) {
-            line += row[column];
-            if (column + 1 < row.size())
-                line += std::string(widths[column] - row[column].size() + 2, ' ');
-        }
+    for (const std::string& line : SummaryLines(SummaryRows()))
         PrintStatus(line);
-    }
 }
 
 void TBatchMode::Finish(int exitCode)
@@ -288,7 +278,9 @@ void TBatchMode::Finish(int exitCode)
         card->Session->Close();
         RunEnded(*card, TUpdateSession::TRunResult::Stopped, {});
     }
-    if (Cards.size() > 1)
+    if (Json)
+        Json->Summary(SummaryRows(), exitCode);
+    else if (Cards.size() > 1)
         PrintSummary();
     std::string message;
     if (Line.Ports.empty() && !Settings.Save(SettingsPath(), Choice, message))

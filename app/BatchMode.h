@@ -10,31 +10,34 @@
 // 1 when any failed or timed out, and 128 + the signal number after SIGINT or
 // SIGTERM, which stop every run as STOP does. "Updater.prm" is saved as at close,
 // unless the links came from --port. Each run leaves its report in
-// --report-dir, or in "reports" in the program's folder.
+// --report-dir, or in "reports" in the program's folder. With --json, stdout
+// holds JSON objects instead (TBatchJson) and boxes go there too.
 #pragma once
 
+#include "Bundle.h"
 #include "CommandLine.h"
 #include "PortArgument.h"
 #include "RunReport.h"
+#include "RunSummary.h"
 #include "SettingsFile.h"
+#include "StopSignals.h"
 #include "UpdateSession.h"
 
 #include <QElapsedTimer>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-// Blocks SIGINT and SIGTERM for the whole process (before any thread starts)
-// and returns a signalfd that reads them; -1 on failure.
-int BlockStopSignals();
 
 // The self-updating progress line of one card: the whole run, the current
 // operation and, when it is known (not negative), the time left.
 std::string ProgressLineText(int overallPercent, int operationPercent, std::int64_t secondsLeft = -1);
+
+class TBatchJson;
 
 class TBatchMode {
 public:
@@ -61,6 +64,9 @@ public:
     TBatchMode(const TBatchMode&) = delete;
     TBatchMode& operator=(const TBatchMode&) = delete;
 
+    // The update comes from this bundle: each card's status list says who signed it.
+    void SetBundle(const TBundleSummary& bundle) { Bundle = bundle; }
+
     // Runs the updates in the application's event loop; the exit code (2 when
     // the --port values cannot run, before anything is opened).
     int Run();
@@ -75,10 +81,12 @@ private:
     void PrintStatus(const std::string& line);
     void PrintError(const std::string& text);
     void RunEnded(TCard& card, TUpdateSession::TRunResult result, const std::string& message);
-    void SignalArrived();
+    void SignalArrived(int signal);
     void CheckSilence();
     void DrawProgress();
     void ClearProgress();
+    TSummaryRow SummaryRow(const TCard& card) const;
+    std::vector<TSummaryRow> SummaryRows() const;
     void PrintSummary();
     // Stops every run that is on, saves the settings and leaves the event loop.
     void Finish(int exitCode);
@@ -86,14 +94,15 @@ private:
 
     std::string AppDir;
     TUpdaterCommandLine Line;
+    std::optional<TBundleSummary> Bundle;
     TSettingsFile Settings;
     TPortChoice Choice;
     std::vector<std::unique_ptr<TCard>> Cards;
-    int SignalFd;
-    std::unique_ptr<QSocketNotifier> SignalNotifier;
+    TStopSignalWatch StopSignals;
     QTimer SilenceCheck;
     QTimer ProgressTimer;
     bool ProgressOnTerminal = false;
     std::string ProgressDrawn;
+    std::unique_ptr<TBatchJson> Json;
     bool Finished = false;
 };

@@ -15,7 +15,13 @@ constexpr char OptionPort[] = "--port";
 constexpr char OptionNoCheck[] = "--no-check";
 constexpr char OptionReportDir[] = "--report-dir";
 constexpr char OptionHelp[] = "--help";
+constexpr char OptionVersion[] = "--version";
+constexpr char OptionTrustedKey[] = "--trusted-key";
 constexpr char OptionListPorts[] = "--list-ports";
+constexpr char OptionStart[] = "--start";
+constexpr char OptionJson[] = "--json";
+constexpr char OptionFind[] = "--find";
+constexpr char OptionFindPort[] = "--find-port";
 
 bool ParseManual(const std::string& list, TManualSelection& selection)
 {
@@ -71,6 +77,13 @@ bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdater
             line.Batch = true;
         } else if (argument == OptionHelp) {
             line.Help = true;
+        } else if (argument == OptionVersion) {
+            line.Version = true;
+        } else if (argument == OptionTrustedKey) {
+            std::string key;
+            if (!value(key))
+                return false;
+            line.TrustedKeys.push_back(key);
         } else if (argument == OptionListPorts) {
             line.ListPorts = true;
         } else if (argument == OptionReadId) {
@@ -106,6 +119,16 @@ bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdater
         } else if (argument == OptionReportDir) {
             if (!value(line.ReportDir))
                 return false;
+        } else if (argument == OptionStart) {
+            line.Start = true;
+        } else if (argument == OptionJson) {
+            line.Json = true;
+        } else if (argument == OptionFind) {
+            if (!value(line.Find))
+                return false;
+        } else if (argument == OptionFindPort) {
+            if (!value(line.FindPort))
+                return false;
         } else {
             error = FormatText(constante::UsageUnknownOption, argument);
             return false;
@@ -114,13 +137,24 @@ bool ParseUpdaterCommandLine(const std::vector<std::string>& arguments, TUpdater
     if (!line.Batch) {
         for (const auto& [used, option] : {std::pair{line.ReadId, OptionReadId}, std::pair{line.Manual.has_value(), OptionManual},
                                            std::pair{timeoutSeen, OptionTimeout},
-                                           std::pair{!line.Ports.empty(), OptionPort},
                                            std::pair{line.NoCheck, OptionNoCheck},
-                                           std::pair{!line.ReportDir.empty(), OptionReportDir}})
+                                           std::pair{!line.ReportDir.empty(), OptionReportDir},
+                                           std::pair{line.Json, OptionJson}})
             if (used) {
                 error = FormatText(constante::UsageBatchOnly, option);
                 return false;
             }
+    } else if (line.Start) {
+        error = FormatText(constante::UsageWindowOnly, OptionStart);
+        return false;
+    }
+    if (line.Start && line.Ports.empty()) {
+        error = constante::UsageStartNeedsPort;
+        return false;
+    }
+    if (!line.FindPort.empty() && line.Find.empty()) {
+        error = constante::UsageFindPortAlone;
+        return false;
     }
     return true;
 }

@@ -4,6 +4,7 @@
 #include "SettingsFile.h"
 #include "constante.h"
 
+#include <QFileInfo>
 #include <QSerialPortInfo>
 
 #include <algorithm>
@@ -72,4 +73,13 @@ std::string TSerialDeviceList::Listing(const std::vector<TSerialDeviceInfo>& dev
         text += line + '\n';
     }
     return text;
+}
+
+bool TSerialDeviceList::IsPresent(const std::string& device, const std::vector<TSerialDeviceInfo>& present)
+{
+    const QString real = QFileInfo(QString::fromStdString(device)).canonicalFilePath();
+    for (const TSerialDeviceInfo& info : present)
+        if (info.Device == device || (!real.isEmpty() && QFileInfo(QString::fromStdString(info.Device)).canonicalFilePath() == real))
+            return true;
+    return !real.isEmpty() && !real.startsWith(QString::fromLatin1(constante::SerialDevicePrefix));
 }

@@ -30,6 +30,12 @@ public:
     // The devices present, sorted by device name.
     std::vector<TSerialDeviceInfo> Read() const;
 
+    // Whether the device is on this machine: one of the devices present (by its
+    // real path, so a link to one counts), or a device file of another kind that
+    // is there (a pseudo-terminal). The standard serial devices exist as files
+    // on most machines whether or not they have the port, so only the list counts for them.
+    static bool IsPresent(const std::string& device, const std::vector<TSerialDeviceInfo>& present);
+
     // "COM1" to "COM9": the first port that opens the device under these
     // settings; empty when none does.
     static std::string ComPortOf(const std::string& device, const TSettingsList& settings);

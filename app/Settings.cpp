@@ -1,8 +1,12 @@
 // The link settings of TMainFich: "Updater.prm" shown in the Port menu and the
 // LAN Setup dialog, and the choice they hold handed back to the file; the
-// window's place, the serial devices, and the update folder.
+// window's place, the serial devices, the update folder, and the window of
+// several cards over the same folder and settings.
 #include "main.h"
 
+#include "BundleOpening.h"
+#include "CardsWindow.h"
+#include "CompDlg.h"
 #include "SerialDevice.h"
 #include "SerialDeviceDialog.h"
 #include "DecodedText.h"
@@ -11,7 +15,9 @@
 #include "textutil.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -86,14 +92,16 @@ void TMainFich::LAN1Click()
 void TMainFich::ShowPortDevices()
 {
     const std::vector<QAction*> items = PortItems();
+    const std::vector<TSerialDeviceInfo> present = SerialDevices.Read();
     for (int port = 1; port <= TSettingsFile::ComPortCount; ++port) {
-        std::string device = SerialDeviceFor(TSettingsFile::ComPortName(port), Settings.List());
+        const std::string device = SerialDeviceFor(TSettingsFile::ComPortName(port), Settings.List());
+        std::string shown = device;
         // An "&" in a device name is shown, not taken for the item's mnemonic.
-        for (std::size_t at = device.find('&'); at != std::string::npos; at = device.find('&', at + 2))
-            device.insert(at, 1, '&');
+        for (std::size_t at = shown.find('&'); at != std::string::npos; at = shown.find('&', at + 2))
+            shown.insert(at, 1, '&');
         items[static_cast<std::size_t>(port - 1)]->setText(
-            DecodedText(FormatText(constante::MenuComFormat, std::to_string(port)) +
-                         FormatText(constante::OpenedDeviceFormat, device)));
+            DecodedText(FormatText(constante::MenuComFormat, std::to_string(port)) + FormatText(constante::OpenedDeviceFormat, shown) +
+                        (TSerialDeviceList::IsPresent(device, present) ? "" : constante::MenuDeviceAbsent)));
     }
 }
 
@@ -142,37 +150,89 @@ void TMainFich::RestoreWindowPlace(const std::string& place)
         resize(size);
 }
 
-void TMainFich::OpenUpdateFolderClick()
+void TMainFich::OpenUpdateClick()
 {
     if (RunInProgress())
         return;
     const std::string last = TSettingsFile::LastUpdateFolder();
-    const std::string chosen = ChooseFolder(last.empty() ? Session->GetAppDir() : last);
-    if (chosen.empty())
+    const QString chosen = QString::fromStdString(ChooseUpdate(last.empty() ? Session->GetAppDir() : last));
+    if (chosen.isEmpty())
         return;
-    std::string folder = QDir::cleanPath(QDir(QString::fromStdString(chosen)).absolutePath()).toStdString();
+    // A folder is chosen by its main script.
+    const QFileInfo file(chosen);
+    std::string update = QDir::cleanPath(file.isFile() && file.suffix() == QLatin1String(constante::ScriptSuffix)
+                                             ? file.absolutePath()
+                                             : file.absoluteFilePath())
+                             .toStdString();
     // The program's folder is kept without its delimiter; the root folder becomes empty.
-    if (!folder.empty() && folder.back() == '/')
-        folder.pop_back();
-    // The folder's own settings are saved before the per-user file learns the
-    // new folder: both may be that same file.
-    SaveSettings();
-    std::string message;
-    if (!TSettingsFile::RememberUpdateFolder(folder, message))
-        ShowBox(TBoxKind::Error, DecodedText(message));
-    OpenSession(folder);
+    if (!update.empty() && update.back() == '/')
+        update.pop_back();
+    OpenUpdatePath(update, {}, true);
 }
 
-void TMainFich::OpenSession(const std::string& appDir)
+bool TMainFich::OpenUpdatePath(const std::string& path, const std::string& script, bool remember)
+{
+    std::unique_ptr<TOpenedBundle> bundle;
+    std::string folder = path;
+    std::string mainScript = script;
+    if (IsUpdateBundle(path)) {
+        std::string refusal;
+        bundle = OpenUpdateBundle(path, script, TrustedKeyFiles, mainScript, refusal);
+        if (!bundle) {
+            ShowBox(TBoxKind::Error, DecodedText(refusal));
+            return false;
+        }
+        folder = bundle->Folder();
+    }
+    if (remember) {
+        // The folder's own settings are saved before the per-user file learns the
+        // new update: both may be that same file.
+        SaveSettings();
+        std::string message;
+        if (!TSettingsFile::RememberUpdateFolder(path, message))
+            ShowBox(TBoxKind::Error, DecodedText(message));
+    }
+    OpenSession(folder, mainScript, std::move(bundle));
+    return true;
+}
+
+void TMainFich::OpenSession(const std::string& appDir, const std::string& script, std::unique_ptr<TOpenedBundle> bundle)
 {
     Session->Stop();
     Session->Close();
     // The report observes the session: it goes first, and comes back with the new one.
     Report.reset();
-    Session = std::make_unique<TUpdateSession>(appDir);
+    Session = std::make_unique<TUpdateSession>(appDir, script);
+    Bundle = std::move(bundle);
     Report = std::make_unique<TRunReport>(*Session, TSettingsFile::DefaultReportFolder(appDir));
     Timer1 = &Session->GetTimer();
     WireSession();
     ShowReadIdButtons();
     LoadSettings();
+    Session->ShowInfo(FormatText(constante::UpdateOpenedFormat, Bundle ? Bundle->Summary().FileName : appDir));
+    if (Bundle)
+        Session->ShowInfo(OriginLine(Bundle->Summary()));
+}
+
+TCardsWindow* TMainFich::GetCardsWindow() const { return CardsWindow.data(); }
+
+// The two windows share this folder's settings: the other window's set of
+// cards is kept in them, and whatever this window saves at its close keeps it.
+void TMainFich::SeveralCardsClick()
+{
+    if (RunInProgress() || CardsWindow)
+        return;
+    TCardsSetup setup;
+    setup.AppDir = Session->GetAppDir();
+    setup.Script = Session->GetScriptArgument();
+    setup.Choice = ChosenPort();
+    setup.Manual = MManual->isChecked();
+    setup.Selection = {CompSel->CBMB->isChecked(), CompSel->CBMBMCU->isChecked(), CompSel->CBMBPROM1->isChecked()};
+    CardsWindow = new TCardsWindow(setup, Settings, this);
+    CardsWindow->setAttribute(Qt::WA_DeleteOnClose);
+    CardsWindow->SerialDevices = SerialDevices;
+    CardsWindow->OnClosed = [this] { show(); };
+    CardsWindow->LoadCards();
+    hide();
+    CardsWindow->show();
 }

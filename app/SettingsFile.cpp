@@ -1,12 +1,14 @@
 #include "SettingsFile.h"
 
 #include "SerialDevice.h"
+#include "Utils.h"
 #include "constante.h"
 #include "textutil.h"
 
 #include <QDir>
 #include <QFileInfo>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -95,6 +97,11 @@ bool TSettingsFile::Save(const std::string& path, const TPortChoice& choice, std
         Settings.SetValue(constante::KeyCheckUpdate, choice.CheckUpdate ? constante::CheckUpdateOn : constante::CheckUpdateOff);
     if (!WindowPlace.empty())
         Settings.SetValue(constante::KeyWindow, WindowPlace);
+    return SaveList(path, message);
+}
+
+bool TSettingsFile::SaveList(const std::string& path, std::string& message)
+{
     if (Settings.Unreadable()) {
         message = FormatText(constante::SettingsNotSaved, path + " : " + constante::SettingsKeptUnread);
         return false;
@@ -121,10 +128,24 @@ std::string TSettingsFile::PathFor(const std::string& appDir)
 {
     const std::string folder = appDir.empty() ? "/" : appDir;
     // Only a folder that is there and refuses writing sends the file elsewhere;
-    // a missing folder fails as it always did.
-    if (::access(folder.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS))
+    // a missing folder fails as it always did. A folder its owner may not write
+    // (an unpacked update bundle is left so) is read-only also to root, whom
+    // access() lets write anywhere.
+    struct stat status {};
+    if ((::access(folder.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS)) ||
+        (::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) && (status.st_mode & S_IWUSR) == 0) ||
+        IsInstalledProgramFolder(appDir))
         return UserPath();
     return appDir + '/' + constante::SettingsFile;
+}
+
+// An installed updater lives among other programs (/usr/bin): writing there
+// would leave files its package does not own, even when root may write.
+bool TSettingsFile::IsInstalledProgramFolder(const std::string& appDir)
+{
+    const QFileInfo folder(QString::fromStdString(appDir.empty() ? "/" : appDir));
+    return folder.canonicalFilePath() == QFileInfo(QString::fromStdString(GetAppDir())).canonicalFilePath() &&
+           !QFileInfo(folder.filePath() + '/' + QString::fromLatin1(constante::MainScriptName)).isFile();
 }
 
 std::string TSettingsFile::LoadPathFor(const std::string& appDir)
@@ -163,7 +184,7 @@ std::string TSettingsFile::WindowFolder(const std::string& executableDir)
     if (QFileInfo(QString::fromStdString(executableDir + '/' + constante::MainScriptName)).isFile())
         return executableDir;
     const std::string last = LastUpdateFolder();
-    return !last.empty() && QFileInfo(QString::fromStdString(last)).isDir() ? last : executableDir;
+    return !last.empty() && QFileInfo::exists(QString::fromStdString(last)) ? last : executableDir;
 }
 
 bool TSettingsFile::RememberUpdateFolder(const std::string& folder, std::string& message)

@@ -39,6 +39,8 @@ public:
     // to show, when the file was not written; a file that could not be read when
     // it was loaded is never written over, since it may hold the operator's settings.
     bool Save(const std::string& path, const TPortChoice& choice, std::string& message);
+    // Writes the file's lines as they stand, under the same rules as Save.
+    bool SaveList(const std::string& path, std::string& message);
 
     // The link a run opens for the choice; a serial port opens the device that
     // its key of the file names, else the standard one.
@@ -57,19 +59,23 @@ public:
 
     // Where the file is kept for a program folder: in the folder, as always,
     // when the program may write there; otherwise per user (UserPath), for an
-    // updater installed where its user may not write.
+    // updater installed where its user may not write, and for the folder of an
+    // installed updater (IsInstalledProgramFolder) even where it may.
     static std::string PathFor(const std::string& appDir);
+    // The executable's own folder holding no main script: an installed updater's,
+    // beside which nothing is ever written.
+    static bool IsInstalledProgramFolder(const std::string& appDir);
     // The file to load: PathFor, or the program folder's own file while the
     // per-user one has not been written yet (the settings an installer laid down).
     static std::string LoadPathFor(const std::string& appDir);
     // $XDG_CONFIG_HOME (or ~/.config), "corvane-pelto-updater/Updater.prm".
     static std::string UserPath();
-    // The update folder the window opened last, kept in the per-user file; empty when none.
+    // The update the window opened last (a folder or a bundle), kept in the per-user file; empty when none.
     static std::string LastUpdateFolder();
     // False, with the text to show, when it could not be kept.
     static bool RememberUpdateFolder(const std::string& folder, std::string& message);
-    // The folder a window opens when none was named: the executable's when it
-    // holds the main script, else the update folder opened last, if it is still there.
+    // The update a window opens when none was named: the executable's folder when
+    // it holds the main script, else the update opened last, if it is still there.
     static std::string WindowFolder(const std::string& executableDir);
 
     // Lines of the file the Port choice does not hold (a COMn device); written

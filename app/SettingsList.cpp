@@ -56,6 +56,12 @@ bool TSettingsList::Save(const std::string& path, std::string& error) const
     return true;
 }
 
+void TSettingsList::Remove(std::string_view key)
+{
+    for (int index = Find(key); index >= 0; index = Find(key))
+        Entries.erase(Entries.begin() + index);
+}
+
 int TSettingsList::Find(std::string_view key) const
 {
     for (std::size_t index = 0; index < Entries.size(); ++index) {

@@ -26,6 +26,8 @@ public:
     std::string Value(std::string_view key) const;
     // Replaces the value of the key's line in place, or appends KEY=VALUE.
     void SetValue(std::string_view key, std::string_view value);
+    // Removes every line of the key.
+    void Remove(std::string_view key);
 
     const std::vector<std::string>& Lines() const { return Entries; }
 

@@ -1,8 +1,12 @@
 // corvane-updater: the firmware updater, as a window or in batch mode.
 #include "BatchMode.h"
+#include "BundleOpening.h"
+#include "CardsMain.h"
 #include "CommandLine.h"
+#include "FindCommand.h"
 #include "SerialDeviceList.h"
 #include "SettingsFile.h"
+#include "StopSignals.h"
 #include "UpdaterWindows.h"
 #include "Utils.h"
 #include "constante.h"
@@ -12,10 +16,25 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
+
+namespace {
+
+// The program's folder is kept without its delimiter; the root folder becomes empty.
+std::string ProgramFolder(const std::string& path)
+{
+    std::string folder = QDir::cleanPath(QFileInfo(QString::fromStdString(path)).absoluteFilePath()).toStdString();
+    if (!folder.empty() && folder.back() == '/')
+        folder.pop_back();
+    return folder;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[])
 {
@@ -29,31 +48,64 @@ int main(int argc, char* argv[])
         std::fputs(constante::UpdaterUsage, stdout);
         return 0;
     }
-    // Batch mode reads SIGINT and SIGTERM in its event loop; they must be blocked
-    // before the application starts any thread.
-    const int signalFd = line.Batch ? BlockStopSignals() : -1;
-    const bool windowless = line.Batch || line.ListPorts;
+    if (line.Version) {
+        std::printf("corvane-updater %s\n", CORVANE_PACKAGE_VERSION);
+        return 0;
+    }
+    // SIGINT and SIGTERM are read in the event loop, so that a run stops as STOP
+    // stops it and an unpacked bundle is removed on the way out; they must be
+    // blocked before the application starts any thread.
+    const bool windowless = line.Batch || line.ListPorts || !line.Find.empty();
+    const int signalFd = line.ListPorts || !line.Find.empty() ? -1 : BlockStopSignals();
     const std::unique_ptr<QCoreApplication> application =
         windowless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
-    std::string appDir = line.AppDir.empty()
-                             ? GetAppDir()
-                             : QDir::cleanPath(QFileInfo(QString::fromStdString(line.AppDir)).absoluteFilePath()).toStdString();
-    // The program's folder is kept without its delimiter; the root folder becomes empty.
-    if (!appDir.empty() && appDir.back() == '/')
-        appDir.pop_back();
+    if (!line.Find.empty())
+        return RunFind(line.Find, line.FindPort);
+    const bool bundle = IsUpdateBundle(line.AppDir);
+    std::string appDir = line.AppDir.empty() || bundle ? ProgramFolder(GetAppDir()) : ProgramFolder(line.AppDir);
     if (line.ListPorts) {
+        // A bundle's settings are the user's.
         TSettingsList settings;
-        settings.Load(TSettingsFile::LoadPathFor(appDir));
+        settings.Load(bundle ? TSettingsFile::UserPath() : TSettingsFile::LoadPathFor(appDir));
         std::fputs(TSerialDeviceList::Listing(TSerialDeviceList().Read(), settings).c_str(), stdout);
         return 0;
     }
-    if (line.Batch)
-        return TBatchMode(appDir, line, signalFd).Run();
+    if (line.Batch || !line.Ports.empty()) {
+        // Declared first, so the unpacked update goes last.
+        std::unique_ptr<TOpenedBundle> opened;
+        std::string script = line.Script;
+        if (bundle) {
+            opened = OpenUpdateBundle(line.AppDir, line.Script, line.TrustedKeys, script, error);
+            if (!opened) {
+                std::fputs((error + '\n').c_str(), stderr);
+                return 1;
+            }
+            appDir = opened->Folder();
+        }
+        TUpdaterCommandLine runLine = line;
+        runLine.Script = script;
+        if (!line.Batch)
+            return RunCardsWindow(appDir, runLine, signalFd);
+        TBatchMode batch(appDir, runLine, signalFd);
+        if (opened)
+            batch.SetBundle(opened->Summary());
+        return batch.Run();
+    }
     // An installed updater has no scripts beside it: the window opens the update
-    // folder the operator chose last time.
-    if (line.AppDir.empty())
-        appDir = TSettingsFile::WindowFolder(appDir);
-    TUpdaterWindows windows(appDir, line.Script);
-    windows.MainFich.show();
+    // the operator chose last time.
+    const std::string update = line.AppDir.empty() ? TSettingsFile::WindowFolder(appDir) : line.AppDir;
+    const bool startsWithBundle = IsUpdateBundle(update);
+    TUpdaterWindows windows(startsWithBundle ? appDir : ProgramFolder(update), startsWithBundle ? std::string() : line.Script);
+    TMainFich& window = windows.MainFich;
+    window.SetTrustedKeyFiles(line.TrustedKeys);
+    const TStopSignalWatch stopSignals(signalFd, [&window](int signal) {
+        window.GetSession().Stop();
+        window.GetSession().Close();
+        QApplication::exit(128 + signal);
+    });
+    window.show();
+    // A bundle that is refused leaves the window on the executable's folder.
+    if (startsWithBundle)
+        window.OpenUpdatePath(update, line.Script);
     return QApplication::exec();
 }

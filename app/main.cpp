@@ -70,9 +70,9 @@ TMainFich::TMainFich(std::string appDir, std::string scriptArgument, QWidget* pa
     : QMainWindow(parent),
       ShowBox(ModalBoxHook(this)),
       ShowDialog([](QDialog& dialog) { return dialog.exec(); }),
-      ChooseFolder([this](const std::string& offered) {
-          return QFileDialog::getExistingDirectory(this, Text(constante::OpenUpdateFolderCaption),
-                                                   QString::fromStdString(offered))
+      ChooseUpdate([this](const std::string& offered) {
+          return QFileDialog::getOpenFileName(this, Text(constante::OpenUpdateCaption), QString::fromStdString(offered),
+                                              Text(constante::OpenUpdateFilter))
               .toStdString();
       }),
       Session(std::make_unique<TUpdateSession>(std::move(appDir), std::move(scriptArgument))),
@@ -164,10 +164,19 @@ void TMainFich::BuildMenus()
 {
     MainMenu1 = menuBar();
     File1 = MainMenu1->addMenu(Text(constante::MenuFile));
-    OpenUpdateFolder = File1->addAction(Text(constante::MenuOpenUpdateFolder));
-    connect(OpenUpdateFolder, &QAction::triggered, this, [this] { OpenUpdateFolderClick(); });
+    OpenUpdate = File1->addAction(Text(constante::MenuOpenUpdate));
+    connect(OpenUpdate, &QAction::triggered, this, [this] { OpenUpdateClick(); });
+    SeveralCards = File1->addAction(Text(constante::MenuSeveralCards));
+    connect(SeveralCards, &QAction::triggered, this, [this] { SeveralCardsClick(); });
+    File1->addSeparator();
+    // Always there, also when the Quit button is not: closing asks first during a run.
+    FileQuit = File1->addAction(Text(constante::MenuQuit));
+    FileQuit->setShortcut(QKeySequence::Quit);
+    connect(FileQuit, &QAction::triggered, this, [this] { close(); });
 
     Port1 = MainMenu1->addMenu(Text(constante::MenuPort));
+    // A device plugged in or out since the last look shows at once.
+    connect(Port1, &QMenu::aboutToShow, this, [this] { ShowPortDevices(); });
     PortGroup = new QActionGroup(this);
     std::vector<QAction*> comItems;
     for (int port = 1; port <= TSettingsFile::ComPortCount; ++port) {

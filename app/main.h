@@ -9,6 +9,7 @@
 // session events, buttons) and Settings.cpp ("Updater.prm" and the Port menu).
 #pragma once
 
+#include "Bundle.h"
 #include "MessageBoxHook.h"
 #include "SerialDeviceList.h"
 #include "SettingsFile.h"
@@ -17,6 +18,7 @@
 #include "Utils.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <cstdint>
 #include <functional>
@@ -36,6 +38,7 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 class TAboutBox;
+class TCardsWindow;
 class TCompSelDlg;
 class TIPConfigDlg;
 class TSerialDeviceDialog;
@@ -45,8 +48,9 @@ public:
     // Shows a dialog modally and returns its result; replaceable so that nothing
     // blocks in tests.
     using TDialogHook = std::function<int(QDialog& dialog)>;
-    // Asks for a folder, starting at offered; empty when the operator cancels.
-    using TFolderHook = std::function<std::string(const std::string& offered)>;
+    // Asks for an update, starting at offered: a folder, a bundle, or the main
+    // script of a folder; empty when the operator cancels.
+    using TUpdateHook = std::function<std::string(const std::string& offered)>;
 
     // appDir: the program's folder without a trailing delimiter. scriptArgument:
     // the main script named on the command line, or empty.
@@ -92,7 +96,9 @@ public:
     QLabel* TimeLeft;
     QAction* SerialDevice1;
     QMenu* File1;
-    QAction* OpenUpdateFolder;
+    QAction* OpenUpdate;
+    QAction* SeveralCards;
+    QAction* FileQuit;
 
     TUpdateSession& GetSession() { return *Session; }
     TRunReport& GetReport() { return *Report; }
@@ -116,8 +122,22 @@ public:
     void LAN1Click();
     // Assigns a device present to the selected COM port, for the next START.
     void SerialDeviceClick();
-    // Makes the chosen folder the program's folder, and offers it again next time.
-    void OpenUpdateFolderClick();
+    // Makes the chosen update the program's folder, and offers it again next time.
+    void OpenUpdateClick();
+    // Bundles are checked against these public keys besides those of the key folders.
+    void SetTrustedKeyFiles(std::vector<std::string> files) { TrustedKeyFiles = std::move(files); }
+    // Makes the update at path the program's folder, with script as the main
+    // script (empty: "script.ini"): a folder as it is, a bundle once it is
+    // checked and unpacked. False, after the box that says why, when the bundle
+    // is refused; the window then stays on the update it had.
+    bool OpenUpdatePath(const std::string& path, const std::string& script = {}, bool remember = false);
+    // The bundle the session's update comes from; nullptr for a folder.
+    const TBundleSummary* GetBundle() const { return Bundle ? &Bundle->Summary() : nullptr; }
+    // Opens the window of several cards over this folder in place of this
+    // window, which comes back when it closes.
+    void SeveralCardsClick();
+    // The window of several cards while it is open.
+    TCardsWindow* GetCardsWindow() const;
 
     // ---- Status list and caption.
     void ShowInfo(std::string_view text) { Session->ShowInfo(text); }
@@ -133,7 +153,7 @@ public:
     // through ShowDialog.
     TMessageBoxHook ShowBox;
     TDialogHook ShowDialog;
-    TFolderHook ChooseFolder;
+    TUpdateHook ChooseUpdate;
     // Where the Serial device dialog finds the devices present.
     TSerialDeviceList SerialDevices;
 
@@ -154,8 +174,10 @@ private:
     void BuildControls();
     void BuildMenus();
     void WireSession();
-    // A new session over the folder, whose settings the Port menu then shows; the old session goes.
-    void OpenSession(const std::string& appDir);
+    // A new session over the folder, whose settings the Port menu then shows;
+    // the old session goes, and then the bundle it ran from.
+    void OpenSession(const std::string& appDir, const std::string& script = {},
+                     std::unique_ptr<TOpenedBundle> bundle = nullptr);
     void ShowReadIdButtons();
     // Each COM port item shows the device it opens.
     void ShowPortDevices();
@@ -176,6 +198,9 @@ private:
     void RestoreButtons();
     void EnableMenus(bool enabled);
 
+    // The unpacked bundle the session runs, removed when another update is opened.
+    std::unique_ptr<TOpenedBundle> Bundle;
+    std::vector<std::string> TrustedKeyFiles;
     std::unique_ptr<TUpdateSession> Session;
     // Leaves the report of every run in the folder "Updater.prm" names.
     std::unique_ptr<TRunReport> Report;
@@ -184,6 +209,7 @@ private:
     TSettingsFile Settings;
 
     TAboutBox* AboutBox = nullptr;
+    QPointer<TCardsWindow> CardsWindow;
     TIPConfigDlg* IPConfigDlg = nullptr;
     QActionGroup* PortGroup = nullptr;
     QActionGroup* ModeGroup = nullptr;

@@ -67,17 +67,27 @@ inline constexpr char UnexpectedFailure[] = "Unexpected failure";
 inline constexpr char SerialOpenReasonSeparator[] = " : ";
 inline constexpr char SerialDeniedFormat[] =
     "the user may not open %s; the user must be in its group %s (sudo usermod -aG %s $USER, then log in again)";
+inline constexpr char SerialAskAdministratorFormat[] =
+    "the user may not open %s; ask the administrator for read and write access to it (a udev rule)";
 inline constexpr char SerialInUseFormat[] = "%s is in use by another program; close that program or choose another port";
-inline constexpr char SerialMissingFormat[] = "%s is not there; plug the adapter in or choose the device (Port menu, Serial device...)";
-// The group named when the device's own group cannot be found.
-inline constexpr char SerialUsualGroup[] = "dialout";
+inline constexpr char SerialMissingFormat[] = "%s is not there; plug the adapter in or choose the device (%s)";
 // The probe ran out: which link was probed, and how.
 inline constexpr char NoAnswerSerialFormat[] = "No answer on %s at %s baud";
 inline constexpr char NoAnswerLanFormat[] = "No answer from %s";
 inline constexpr char NoTcpConnectionFormat[] = "No connection to %s: it was never accepted (%s)";
 inline constexpr char NoTcpConnectionPending[] = "no reply yet";
 // The card has sent nothing for a while during a run; the operator decides.
-inline constexpr char CardSilentFormat[] = "No reply from the card for %s s: check the link, or press STOP";
+inline constexpr char CardSilentFormat[] = "No reply from the card for %s s: check the link, or %s";
+// What each view of a run has for choosing a serial device and for stopping.
+inline constexpr char HintChooseDeviceWindow[] = "Port menu, Serial device...";
+inline constexpr char HintChooseDeviceCards[] = "Add serial devices...";
+inline constexpr char HintChooseDeviceBatch[] = "--port, --list-ports";
+inline constexpr char HintStopWindow[] = "press STOP";
+// After a main script that is not there: how an update is opened.
+inline constexpr char HintOpenUpdateWindow[] = "Open an update folder: File > Open update..., or --app-dir";
+inline constexpr char HintOpenUpdateCards[] = "Open an update folder: File > Open update... before Several cards..., or --app-dir";
+inline constexpr char HintOpenUpdateBatch[] = "Open an update folder: --app-dir DIR, or --app-dir UPDATE.zip for a bundle";
+inline constexpr char HintStopBatch[] = "press Ctrl+C";
 
 // The card probe of a run: each query gives the card this long (nominal timer
 // milliseconds) and is repeated this many times at most.
@@ -169,8 +179,16 @@ inline constexpr char KeyUpdateFolder[] = "UPDATE_FOLDER";
 // $XDG_CONFIG_HOME (or ~/.config).
 inline constexpr char UserSettingsFolder[] = "corvane-pelto-updater";
 inline constexpr char MenuFile[] = "&File";
-inline constexpr char MenuOpenUpdateFolder[] = "&Open update folder...";
-inline constexpr char OpenUpdateFolderCaption[] = "Open update folder";
+inline constexpr char MenuOpenUpdate[] = "&Open update...";
+inline constexpr char MenuQuit[] = "&Quit";
+// A COM port whose device is not on this machine stays selectable, marked.
+inline constexpr char MenuDeviceAbsent[] = " (absent)";
+// The status line that names the update a window opened.
+inline constexpr char UpdateOpenedFormat[] = "Update opened : %s";
+inline constexpr char OpenUpdateCaption[] = "Open update: a bundle, or the main script of a folder";
+inline constexpr char OpenUpdateFilter[] = "Updates (*.zip *.ini);;All files (*)";
+// A chosen file with this suffix is a folder's script: the folder is the update.
+inline constexpr char ScriptSuffix[] = "ini";
 
 // ---- Dialogs ------------------------------------------------------------------------
 inline constexpr char CompSelCaption[] = "Component Selection";
@@ -207,22 +225,39 @@ inline constexpr OptionCodeRow OptionCodeTable[] = {{0xAAAA, 0x0000}};
 
 // ---- Batch mode ---------------------------------------------------------------------
 inline constexpr char UpdaterUsage[] =
-    "usage: corvane-updater [--app-dir DIR] [--batch [--read-id] [--manual LIST] [--timeout SECONDS] [--no-check]\n"
-    "                       [--report-dir DIR] [--port PORT]...] [SCRIPT]\n"
+    "usage: corvane-updater [--app-dir DIR|BUNDLE] [--trusted-key FILE]...\n"
+    "                       [--batch [--read-id] [--manual LIST] [--timeout SECONDS] [--no-check]\n"
+    "                       [--report-dir DIR] [--json]] [--port PORT]... [--start] [SCRIPT]\n"
     "       corvane-updater [--app-dir DIR] --list-ports\n"
-    "  SCRIPT             the main script (default: script.ini in the program's folder)\n"
+    "       corvane-updater --find RANGE [--find-port PORT]\n"
+    "       corvane-updater --version\n"
+    "  SCRIPT             the main script (default: script.ini in the program's folder);\n"
+    "                     with a bundle, the name of a file within it\n"
     "  --app-dir DIR      the folder used as the program's folder (scripts, MB/, EXT/, Updater.prm)\n"
+    "  --app-dir BUNDLE   an update bundle (.zip), checked and unpacked into a private folder first\n"
+    "  --trusted-key FILE a minisign public key that may sign bundles, besides the *.pub files of\n"
+    "                     /etc/corvane-pelto-updater/trusted-keys/ and ~/.config/corvane-pelto-updater/trusted-keys/\n"
     "  --batch            run the update without a window, messages on stdout\n"
     "  --read-id          run readid.ini instead of the main script (batch)\n"
     "  --manual LIST      Manual mode with exactly these components: MB,MCU,PROM1 (batch)\n"
     "  --timeout SECONDS  stop when the card has sent nothing for that long (batch; default 60, 0: no limit)\n"
     "  --no-check         do not check the update before the link opens (batch)\n"
-    "  --port PORT        the card's link for this run, Updater.prm untouched (batch): COM1 to COM9,\n"
+    "  --port PORT        the card's link for this run, Updater.prm untouched: COM1 to COM9,\n"
     "                     a device path, tcp://HOST:PORT or udp://HOST:PORT[?local=N]; several\n"
-    "                     --port options update several cards at once\n"
+    "                     --port options update several cards at once; without --batch they open\n"
+    "                     the window of several cards\n"
+    "  --start            start every card as soon as the window of several cards opens (with --port)\n"
     "  --report-dir DIR   the folder of the run reports (default: reports in the program's folder) (batch)\n"
+    "  --json             one JSON object per line on stdout for each event of each card (batch)\n"
     "  --list-ports       list the serial devices present and the COM port each one is\n"
+    "  --find RANGE       ask every address of RANGE (A.B.C.D/N, N 22 to 32, or A.B.C.D-E) over UDP\n"
+    "                     for its device type and list the cards that answer\n"
+    "  --find-port PORT   the card port --find asks (default 10500)\n"
+    "  --version          the package version\n"
     "  --help             this text\n";
+inline constexpr char UsageWindowOnly[] = "%s works in the window only, not with --batch";
+inline constexpr char UsageStartNeedsPort[] = "--start needs --port";
+inline constexpr char UsageFindPortAlone[] = "--find-port works with --find only";
 inline constexpr char UsageUnknownOption[] = "unknown option: %s";
 inline constexpr char UsageMissingValue[] = "missing value after %s";
 inline constexpr char UsageBadManual[] = "--manual takes a list of MB, MCU, PROM1: %s";
@@ -408,6 +443,8 @@ inline constexpr char SvfCardRefuses[] = "the card cannot take : %s";
 inline constexpr char ReportFolder[] = "reports";
 // What stopped a report from being written (its folder or file, then the system's reason); the run goes on.
 inline constexpr char ReportNotWritten[] = "Run report not written : %s";
+inline constexpr char ReportReasonSeparator[] = " : ";
+inline constexpr char ReportNoFreeName[] = "every name for this run's report is taken";
 inline constexpr char ReportDeviceUnknown[] = "unknown";
 inline constexpr char ReportTcpScheme[] = "tcp://";
 inline constexpr char ReportUdpScheme[] = "udp://";
@@ -437,5 +474,54 @@ inline constexpr char LogSkipped[] = "Skipped     : ";
 inline constexpr char LogLines[] = "Lines run   : ";
 inline constexpr char LogRetransmissions[] = ", retransmissions ";
 inline constexpr char LogResult[] = "Result      : ";
+
+// ---- Several cards in one window ----------------------------------------------------
+inline constexpr char MenuSeveralCards[] = "Se&veral cards...";
+inline constexpr char CardsCaptionFormat[] = "%s : several cards";
+inline constexpr char MenuCards[] = "&Cards";
+inline constexpr char MenuAddSerial[] = "Add &serial devices...";
+inline constexpr char MenuAddLan[] = "Add &LAN card...";
+inline constexpr char MenuFindCards[] = "&Find cards...";
+inline constexpr char MenuRemoveCard[] = "&Remove";
+inline constexpr char MenuStartCard[] = "&Start this card";
+inline constexpr char MenuStopCard[] = "S&top this card";
+inline constexpr char MenuStatusList[] = "Status &list...";
+inline constexpr char MenuClose[] = "&Close";
+inline constexpr char ColumnDeviceId[] = "Device ID";
+inline constexpr char ColumnStep[] = "Step";
+inline constexpr char ColumnTimeLeft[] = "Time left";
+inline constexpr char ColumnResult[] = "Result";
+// A card's state in its row until it has a result.
+inline constexpr char CardIdle[] = "idle";
+inline constexpr char CardRunning[] = "running";
+inline constexpr char NoDeviceId[] = "-";
+inline constexpr char SerialChecklistCaption[] = "Add serial devices";
+inline constexpr char StatusListCaptionFormat[] = "Status list : %s";
+inline constexpr char SummaryCaption[] = "Summary";
+inline constexpr char ButtonCopy[] = "&Copy";
+inline constexpr char ButtonFind[] = "&Find";
+inline constexpr char ButtonAdd[] = "&Add";
+// Why a card was not added: the same card twice, or two UDP cards on one local port.
+inline constexpr char CardNotAdded[] = "Card not added : %s";
+// The set of cards, kept in "Updater.prm" as CARD1, CARD2 ... with the --port text of each.
+inline constexpr char KeyCardPrefix[] = "CARD";
+inline constexpr char CardSettingBad[] = "Bad value in Updater.prm, card left out : %s";
+
+// ---- Finding cards on the LAN -------------------------------------------------------
+inline constexpr char FindCaption[] = "Find cards";
+inline constexpr char FindRangeLabel[] = "Addresses (A.B.C.D/N or A.B.C.D-E) :";
+inline constexpr char FindPortLabel[] = "Card port :";
+inline constexpr char FindAskFormat[] =
+    "Send the device query \"?\" over UDP to port %s of %s address(es), %s? Nothing else is sent to the cards.";
+inline constexpr char FindProgressFormat[] = "Queried %s of %s address(es)...";
+inline constexpr char FindResultFormat[] = "%s card(s) found";
+// A card found: the --port text that reaches it, then its device type.
+inline constexpr char FoundCardFormat[] = "%s  DEV %s";
+inline constexpr char FindNoCard[] = "No card answered on %s address(es)";
+inline constexpr char FindNoSocket[] = "No UDP socket could be opened for the search";
+inline constexpr char FindSendFailed[] = "Some queries could not be sent : %s";
+inline constexpr char FindBadRange[] =
+    "the addresses are A.B.C.D/N with N from 22 to 32, or A.B.C.D-E, at most 1024 of them: %s";
+inline constexpr char FindBadPort[] = "the card port is 1 to 65535: %s";
 
 }  // namespace constante

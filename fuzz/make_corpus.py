@@ -10,8 +10,12 @@ leak-*, timeout-*) are not made here; they live beside the seeds and are never
 removed. Python 3 standard library only.
 """
 
+import hashlib
+import io
+import json
 import os
 import struct
+import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 CORPUS = os.path.join(HERE, "corpus")
@@ -215,6 +219,49 @@ def svf_convert():
     }
 
 
+def bundle_reader():
+    raw, pieces, trusted = 0, 1, 2
+    files = {"script.ini": b"prompt Small update\r\nCM\r\n", "MB/script.ini": b"P1 bank1.hex\r\n",
+             "MB/bank1.hex": BANK_HEX}
+
+    def manifest(listed):
+        return json.dumps({"format": 1, "name": "Small update",
+                           "files": [{"path": path, "size": len(data), "sha256": hashlib.sha256(data).hexdigest()}
+                                     for path, data in listed.items()]}, indent=4).encode()
+
+    def archive(entries, symlinks=()):
+        out = io.BytesIO()
+        with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as bundle:
+            for name, data in entries:
+                info = zipfile.ZipInfo(name, date_time=(2024, 5, 1, 10, 15, 0))
+                info.external_attr = (0o120777 if name in symlinks else 0o100644) << 16
+                info.compress_type = zipfile.ZIP_DEFLATED
+                bundle.writestr(info, data)
+        return out.getvalue()
+
+    def seeded(mode, content):
+        return bytes([mode]) + content
+
+    def structured(manifest_text, signature, entries):
+        return b"\0".join([manifest_text, signature] + [part for pair in entries for part in pair])
+
+    good = archive([("manifest.json", manifest(files))] + list(files.items()))
+    return {
+        "bundle": seeded(raw, good),
+        "bundle-trusting": seeded(raw | trusted, good),
+        "cut-short": seeded(raw, good[:len(good) // 2]),
+        "parent": seeded(raw, archive([("manifest.json", manifest(files)), ("../x", b"outside")] + list(files.items()))),
+        "symlink": seeded(raw, archive([("manifest.json", manifest(files)), ("MB/link", b"/etc/passwd")]
+                                       + list(files.items()), symlinks=("MB/link",))),
+        "pieces": seeded(pieces, structured(manifest(files), b"",
+                                            [(name.encode(), data) for name, data in files.items()])),
+        "pieces-signature": seeded(pieces | trusted, structured(
+            manifest(files), b"untrusted comment: x\nRUQ=\ntrusted comment: t\nAA==\n",
+            [(name.encode(), data) for name, data in files.items()])),
+        "pieces-unlisted": seeded(pieces, structured(manifest({}), b"", [(b"MB/../x", b"1"), (b"a", b"2")])),
+    }
+
+
 TARGETS = {
     "hex_records": hex_records,
     "effect_lines": effect_lines,
@@ -223,6 +270,7 @@ TARGETS = {
     "script_dispatch": script_dispatch,
     "update_plan": update_plan,
     "svf_convert": svf_convert,
+    "bundle_reader": bundle_reader,
 }
 
 

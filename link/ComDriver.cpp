@@ -130,7 +130,7 @@ void TComDriver::UdpRead(std::string_view data, const std::string& senderAddress
     // Only the card's own address text and port count; any other sender is ignored.
     if (ConType != CON_UDP || senderAddress != IpRemoteAddress || senderPort != IpRemotePort)
         return;
-    AppendUpToZero(data.substr(0, IoBufferSize));
+    RxText.append(UpToZero(data.substr(0, IoBufferSize)));
     Received();
 }
 
@@ -144,14 +144,8 @@ void TComDriver::TcpRead()
     const std::int64_t count = Tcp->Receive(IoBuffer.data(), static_cast<std::int64_t>(IoBuffer.size()));
     if (count <= 0)
         return;
-    AppendUpToZero(std::string_view(IoBuffer.data(), static_cast<std::size_t>(count)));
+    RxText.append(UpToZero(std::string_view(IoBuffer.data(), static_cast<std::size_t>(count))));
     Received();
-}
-
-// A network read counts up to its first zero byte.
-void TComDriver::AppendUpToZero(std::string_view bytes)
-{
-    RxText.append(bytes.substr(0, bytes.find('\0')));
 }
 
 void TComDriver::Received()
@@ -162,29 +156,43 @@ void TComDriver::Received()
         Raise(OnRecString);
 }
 
+bool TComDriver::TakeVarLine(std::string& text, std::string& line)
+{
+    const std::size_t end = text.find(constante::LineEnd);
+    if (end == std::string::npos) {
+        if (text.size() > MaxUnterminatedTail)
+            text.erase(0, text.size() - MaxUnterminatedTail);
+        return false;
+    }
+    line = text.substr(0, end);
+    text.erase(0, end + std::string_view(constante::LineEnd).size());
+    return true;
+}
+
+bool TComDriver::ParseVarReply(std::string_view line, std::size_t& index, std::uint32_t& value)
+{
+    for (index = 0; index < VarCount; ++index) {
+        if (!StartsWith(line, VarReplyPrefixes[index]))
+            continue;
+        // No prefix begins another, so the first match is the only one.
+        const std::string_view rest = line.substr(std::string_view(VarReplyPrefixes[index]).size());
+        std::int64_t number = 0;
+        if (!rest.empty() && !StrToInt64(rest, number))
+            return false;
+        value = static_cast<std::uint32_t>(number);
+        return true;
+    }
+    return false;
+}
+
 void TComDriver::ParseVarReplies()
 {
-    for (;;) {
-        const std::size_t end = RxText.find(constante::LineEnd);
-        if (end == std::string::npos) {
-            if (RxText.size() > MaxUnterminatedTail)
-                RxText.erase(0, RxText.size() - MaxUnterminatedTail);
-            return;
-        }
-        const std::string line = RxText.substr(0, end);
-        RxText.erase(0, end + std::string_view(constante::LineEnd).size());
-
-        for (std::size_t index = 0; index < VarCount; ++index) {
-            if (!StartsWith(line, VarReplyPrefixes[index]))
-                continue;
-            // No prefix begins another, so the first match is the only one.
-            const std::string_view prefix = VarReplyPrefixes[index];
-            const std::string_view rest = std::string_view(line).substr(prefix.size());
-            std::int64_t value = 0;
-            if (rest.empty() || StrToInt64(rest, value))
-                AcceptReply(index, line, static_cast<std::uint32_t>(value));
-            break;
-        }
+    std::string line;
+    while (TakeVarLine(RxText, line)) {
+        std::size_t index = 0;
+        std::uint32_t value = 0;
+        if (ParseVarReply(line, index, value))
+            AcceptReply(index, line, value);
     }
 }
 

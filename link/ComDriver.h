@@ -51,6 +51,17 @@ public:
     TComDriver(const TComDriver&) = delete;
     TComDriver& operator=(const TComDriver&) = delete;
 
+    // The variable reply grammar, shared by the driver and whoever reads the
+    // card's replies without one. TakeVarLine takes the first CR LF line off the
+    // front of text; without one, it cuts an unterminated tail down to
+    // MaxUnterminatedTail characters and takes nothing.
+    static bool TakeVarLine(std::string& text, std::string& line);
+    // The table index of the line's prefix and its value; false for a line that
+    // no prefix begins, or whose number does not convert (dropped, no event).
+    static bool ParseVarReply(std::string_view line, std::size_t& index, std::uint32_t& value);
+    // A network read counts up to its first zero byte.
+    static std::string_view UpToZero(std::string_view bytes) { return bytes.substr(0, bytes.find('\0')); }
+
     // MODE_VAR only: the command of variable index (0 to 5).
     void SendVarCommand(int index);
     // MODE_VAR only: value in decimal followed by the command of variable index.
@@ -137,7 +148,6 @@ private:
     void ComPortReceive(const std::string& data);
     void UdpRead(std::string_view data, const std::string& senderAddress, std::uint16_t senderPort);
     void TcpRead();
-    void AppendUpToZero(std::string_view bytes);
     void Received();
     void ParseVarReplies();
     void AcceptReply(std::size_t index, const std::string& line, std::uint32_t value);

@@ -46,12 +46,10 @@ void TComPort::Open()
     if (Opened)
         return;
     Serial->setPortName(QString::fromLocal8Bit(Port.data(), static_cast<qsizetype>(Port.size())));
-    OpenFailure.clear();
+    OpenFailure.reset();
     if (!Serial->open(QIODevice::ReadWrite)) {
         const std::string systemMessage = Serial->errorString().toLocal8Bit().toStdString();
-        const TSerialOpenProblem problem = ClassifySerialOpenFailure(Port, Serial->error());
-        OpenFailure = SerialOpenFailureText(Port, problem, systemMessage,
-                                            problem == TSerialOpenProblem::Denied ? DeviceGroup(Port) : std::string());
+        OpenFailure = DescribeSerialOpenFailure(Port, Serial->error(), systemMessage);
         throw EComError(CannotOpenText + Port + "\r" + systemMessage);
     }
     ApplyLineSettings();

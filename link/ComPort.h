@@ -6,11 +6,14 @@
 // of them, and the link driver needs none.
 #pragma once
 
+#include "SerialOpenFailure.h"
+
 #include <QSerialPort>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -48,8 +51,8 @@ public:
     // Queues the bytes for the device when open; the call does not wait.
     void SendString(std::string_view data);
     bool IsOpened() const { return Opened; }
-    // Why the last Open failed, for the operator; empty after a successful one.
-    const std::string& LastOpenFailure() const { return OpenFailure; }
+    // Why the last Open failed; nothing after a successful one.
+    const std::optional<TSerialOpenFailure>& LastOpenFailure() const { return OpenFailure; }
 
     // The name goes to the system unchanged (QSerialPort looks up a bare name in /dev).
     const std::string& GetPort() const { return Port; }
@@ -92,7 +95,7 @@ private:
     TStopBit StopBits = sbONE;
     TReceiveMode ReceiveMode = rmTERM;
     bool Opened = false;
-    std::string OpenFailure;
+    std::optional<TSerialOpenFailure> OpenFailure;
     std::string Terminator = "\r\n";
     std::string TermBuffer;
     std::unique_ptr<QSerialPort> Serial;

@@ -27,33 +27,50 @@ TSerialOpenProblem ClassifySerialOpenFailure(const std::string& device, QSerialP
     return ::access(path.c_str(), R_OK | W_OK) == 0 ? TSerialOpenProblem::InUse : TSerialOpenProblem::Denied;
 }
 
-std::string DeviceGroup(const std::string& device)
+std::string GroupToJoin(gid_t group, mode_t mode, const std::string& groupName)
+{
+    constexpr gid_t RootGroup = 0;
+    constexpr mode_t GroupReadWrite = S_IRGRP | S_IWGRP;
+    return group != RootGroup && (mode & GroupReadWrite) == GroupReadWrite ? groupName : std::string();
+}
+
+std::string GroupToJoin(const std::string& device)
 {
     struct stat status {};
     if (::stat(DevicePath(device).c_str(), &status) != 0)
         return {};
     const group* owner = ::getgrgid(status.st_gid);
-    return owner != nullptr ? std::string(owner->gr_name) : std::to_string(status.st_gid);
+    return GroupToJoin(status.st_gid, status.st_mode, owner != nullptr ? std::string(owner->gr_name) : std::to_string(status.st_gid));
 }
 
-std::string SerialOpenFailureText(const std::string& device, TSerialOpenProblem problem,
-                                  const std::string& systemMessage, const std::string& group)
+TSerialOpenFailure DescribeSerialOpenFailure(const std::string& device, QSerialPort::SerialPortError error,
+                                             std::string systemMessage)
+{
+    TSerialOpenFailure failure;
+    failure.Problem = ClassifySerialOpenFailure(device, error);
+    failure.SystemMessage = std::move(systemMessage);
+    if (failure.Problem == TSerialOpenProblem::Denied)
+        failure.Group = GroupToJoin(device);
+    return failure;
+}
+
+std::string SerialOpenFailureText(const std::string& device, const TSerialOpenFailure& failure, const std::string& chooseDevice)
 {
     std::string advice;
-    switch (problem) {
-    case TSerialOpenProblem::Denied: {
-        const std::string name = group.empty() ? std::string(constante::SerialUsualGroup) : group;
-        advice = FormatText(constante::SerialDeniedFormat, {device, name, name});
+    switch (failure.Problem) {
+    case TSerialOpenProblem::Denied:
+        advice = failure.Group.empty()
+                     ? FormatText(constante::SerialAskAdministratorFormat, device)
+                     : FormatText(constante::SerialDeniedFormat, {device, failure.Group, failure.Group});
         break;
-    }
     case TSerialOpenProblem::InUse:
         advice = FormatText(constante::SerialInUseFormat, device);
         break;
     case TSerialOpenProblem::Missing:
-        advice = FormatText(constante::SerialMissingFormat, device);
+        advice = FormatText(constante::SerialMissingFormat, {device, chooseDevice});
         break;
     case TSerialOpenProblem::Other:
-        return systemMessage;
+        return failure.SystemMessage;
     }
-    return systemMessage.empty() ? advice : systemMessage + constante::SerialOpenReasonSeparator + advice;
+    return failure.SystemMessage.empty() ? advice : failure.SystemMessage + constante::SerialOpenReasonSeparator + advice;
 }

@@ -1,10 +1,15 @@
 # Sourced by the top-level scripts: installs the Debian packages that are missing.
 
-# Packages every build needs, then the tools that make the Debian package
+# Packages every build needs (update bundles: libarchive for ZIP, libsodium for
+# their signatures and hashes), then the tools that make the Debian package
 # (./package.sh: dpkg-shlibdeps reads the programs' libraries, found by `file`)
 # and check it (the packaging test: desktop-file-validate, man).
 CORVANE_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libgtest-dev
+                        libarchive-dev libsodium-dev
                         dpkg-dev file desktop-file-utils man-db)
+# Programs only the tests run: lintian on the package, and minisign, whose
+# signatures the updater must take and which must take the updater's.
+CORVANE_TEST_PACKAGES=(lintian minisign)
 
 ensure_packages() {
     local missing=() package

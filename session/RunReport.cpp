@@ -8,13 +8,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryFile>
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -23,7 +18,6 @@ namespace {
 constexpr char FileTimeFormat[] = "yyyyMMdd'T'HHmmss'Z'";
 constexpr char JsonExtension[] = ".json";
 constexpr char LogExtension[] = ".log";
-constexpr char TemporaryTemplate[] = "/.run-report-XXXXXX";
 constexpr int FormatVersion = 1;
 
 // Text bytes as a JSON string.
@@ -63,31 +57,6 @@ const char* ConnectionText(tConnectionType type)
     case CON_RS232: return constante::ConTypeRs232;
     default: return constante::ConTypeNone;
     }
-}
-
-std::string SystemReason(int error) { return std::strerror(error); }
-
-// A complete file in the folder under a temporary name, for LinkNew.
-bool WriteTemporary(QTemporaryFile& file, const std::string& folder, const std::string& content, std::string& failure)
-{
-    file.setFileTemplate(QString::fromStdString(folder + TemporaryTemplate));
-    if (!file.open()) {
-        failure = folder + " : " + file.errorString().toStdString();
-        return false;
-    }
-    const auto size = static_cast<qint64>(content.size());
-    if (file.write(content.data(), size) != size || !file.flush() || ::fsync(file.handle()) != 0) {
-        failure = file.fileName().toStdString() + " : " + file.errorString().toStdString();
-        return false;
-    }
-    return true;
-}
-
-// Gives the temporary file a second name that nothing had; false with errno
-// EEXIST when the name is taken.
-bool LinkNew(const QTemporaryFile& file, const std::string& path)
-{
-    return ::link(file.fileName().toLocal8Bit().constData(), path.c_str()) == 0;
 }
 
 }  // namespace
@@ -374,43 +343,25 @@ std::string TRunReport::LogText() const
     return log;
 }
 
-// Both files are written in full under temporary names first; each is then
-// linked to its final name, which fails instead of replacing a file that is
-// there, so a name taken by another run, even of another process, moves this
-// run on to the next suffix.
+// Both files are published under one base name that no run has taken, even a
+// run of another process; a name that is taken moves this run on to the next suffix.
 bool TRunReport::WriteFiles(std::string& failure)
 {
     std::error_code error;
     std::filesystem::create_directories(Folder, error);
     if (error) {
-        failure = Folder + " : " + error.message();
+        failure = Folder + constante::ReportReasonSeparator + error.message();
         return false;
     }
-    QTemporaryFile json;
-    QTemporaryFile log;
-    const std::string jsonText = QJsonDocument(ToJson()).toJson(QJsonDocument::Indented).toStdString();
-    if (!WriteTemporary(json, Folder, jsonText, failure) || !WriteTemporary(log, Folder, LogText(), failure))
-        return false;
     const std::string base = Folder + '/' + Start.toUTC().toString(QString::fromLatin1(FileTimeFormat)).toStdString() + '_' +
                              FileNamePort(LinkName(Link)) + '_' + (Id ? DeviceIdText() : constante::ReportDeviceUnknown);
-    for (int suffix = 1;; ++suffix) {
-        const std::string name = suffix == 1 ? base : base + '-' + std::to_string(suffix);
-        if (!LinkNew(json, name + JsonExtension)) {
-            if (errno == EEXIST)
-                continue;
-            failure = name + JsonExtension + " : " + SystemReason(errno);
-            return false;
-        }
-        if (!LinkNew(log, name + LogExtension)) {
-            const int reason = errno;
-            ::unlink((name + JsonExtension).c_str());
-            if (reason == EEXIST)
-                continue;
-            failure = name + LogExtension + " : " + SystemReason(reason);
-            return false;
-        }
-        JsonPath = name + JsonExtension;
-        LogPath = name + LogExtension;
-        return true;
-    }
+    const std::vector<TNewFilePublisher::TFile> files{
+        {JsonExtension, QJsonDocument(ToJson()).toJson(QJsonDocument::Indented).toStdString()},
+        {LogExtension, LogText()}};
+    std::vector<std::string> paths;
+    if (!Publisher.Publish(base, files, paths, failure))
+        return false;
+    JsonPath = paths[0];
+    LogPath = paths[1];
+    return true;
 }

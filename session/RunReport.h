@@ -5,9 +5,8 @@
 // run and writes both files when the run ends, before the views hear of the
 // end. The files are named by the UTC start time, the port and the device
 // identifier, "20240501T101500Z_COM1-dev-ttyS0_AAAA.json" and ".log"; a name
-// already taken gets "-2", "-3"... Each file is written in full under a
-// temporary name and then given its name, which never replaces a file that is
-// there. A report that cannot be written changes nothing in the run: one
+// already taken gets "-2", "-3"... (TNewFilePublisher), and a file that is
+// there is never replaced, on any file system. A report that cannot be written changes nothing in the run: one
 // status line names the folder or file and the reason.
 //
 // Texts that come from scripts, paths and the card are bytes: the JSON holds
@@ -15,6 +14,7 @@
 // byte as the characters U+0000 to U+00FF, so every report is valid JSON.
 #pragma once
 
+#include "NewFilePublisher.h"
 #include "RunObserver.h"
 
 #include <QDateTime>
@@ -46,6 +46,8 @@ public:
     // The link's name (LinkName) in a file name: runs of other characters become one "-".
     static std::string FileNamePort(const std::string& port);
 
+    // How the files get their names; tests refuse its ways as some file systems do.
+    TNewFilePublisher Publisher;
     // The clock of the report's times, always UTC.
     std::function<QDateTime()> Now = [] { return QDateTime::currentDateTimeUtc(); };
 

@@ -140,7 +140,7 @@ void TUpdateSession::WatchCardSilence()
     if (CardSilenceShown || ClockMs() - HeardAtMs < static_cast<std::int64_t>(CardSilenceIntervalMs))
         return;
     CardSilenceShown = true;
-    ShowInfo(FormatText(constante::CardSilentFormat, std::to_string(CardSilenceIntervalMs / 1000)));
+    ShowInfo(FormatText(constante::CardSilentFormat, {std::to_string(CardSilenceIntervalMs / 1000), Hints.Stop}));
 }
 
 bool TUpdateSession::WaitsOnCard() const
@@ -189,7 +189,8 @@ void TUpdateSession::SequencerStep()
 
 void TUpdateSession::StepIdle()
 {
-    ShowInfo(constante::IdlePrompt);
+    if (Hints.IdlePrompt)
+        ShowInfo(constante::IdlePrompt);
     ResetForRun();
     Timer1.setInterval(static_cast<int>(IdleIntervalMs));
     if (OnIdle)
@@ -207,6 +208,7 @@ void TUpdateSession::StepLoadScript()
     RunStartMs = ClockMs();
     if (!LoadTextLines(ScriptPath, ScriptLines)) {
         ShowError(ScriptPath + constante::FileNotFound);
+        ShowInfo(Hints.OpenUpdate);
         return;
     }
     if (!CheckedUpdate())
@@ -272,9 +274,11 @@ void TUpdateSession::OpenLink()
 
 void TUpdateSession::ShowSerialOpenFailure()
 {
-    const std::string& reason = Driver->GetComPort().LastOpenFailure();
-    if (!reason.empty())
-        ShowInfo(reason);
+    if (const auto& failure = Driver->GetComPort().LastOpenFailure(); failure) {
+        const std::string reason = SerialOpenFailureText(Driver->GetComPort().GetPort(), *failure, Hints.ChooseDevice);
+        if (!reason.empty())
+            ShowInfo(reason);
+    }
     ShowError(SerialOpenError());
 }
 

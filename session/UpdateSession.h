@@ -19,6 +19,7 @@
 #include "ComDriver.h"
 #include "InstCourante.h"
 #include "LinkSettings.h"
+#include "OperatorHints.h"
 #include "SequencerState.h"
 #include "UpdatePlan.h"
 #include "SkipReason.h"
@@ -83,12 +84,16 @@ public:
     void SetCheckUpdate(bool check) { CheckUpdate = check; }
     bool GetCheckUpdate() const { return CheckUpdate; }
     const std::string& GetAppDir() const { return AppDir; }
+    // The main script named on the command line; empty for "script.ini".
+    const std::string& GetScriptArgument() const { return ScriptArgument; }
     // How long the card may stay silent before the status list says so.
     void SetCardSilenceInterval(std::uint32_t ms) { CardSilenceIntervalMs = ms; }
     // Milliseconds of a monotonic clock: what the time left and the card's
     // silence are measured on; replaceable so that tests drive it.
     std::function<std::int64_t()> ClockMs = SteadyClockMs;
     static std::int64_t SteadyClockMs();
+    // The view's words for what the operator can do; the window's by default.
+    void SetOperatorHints(const TOperatorHints& hints) { Hints = hints; }
 
     // ---- Operations.
     // START: runs the main script. Only from idle; false otherwise. The run
@@ -307,6 +312,7 @@ private:
     // When the card was last heard, or the silence watch began (ClockMs; -1: not yet).
     std::int64_t HeardAtMs = -1;
     std::uint32_t CardSilenceIntervalMs = CardSilenceMs;
+    TOperatorHints Hints;
     bool CardSilenceShown = false;
 
     TRunObserver* RunObserver = nullptr;

@@ -8,8 +8,15 @@ void AppBench::Open(const std::string& scriptArgument, const std::string& appDir
     std::string folder = Dir.Path() + appDir;
     if (folder.back() == '/')
         folder.pop_back();
+    OpenAt(folder, scriptArgument);
+}
+
+void AppBench::OpenAt(const std::string& folder, const std::string& scriptArgument)
+{
     Windows = std::make_unique<TUpdaterWindows>(folder, scriptArgument);
     TMainFich& window = Window();
+    // The machine of the window tests has no serial device, whatever this one has.
+    window.SerialDevices.Source = [] { return std::vector<TSerialDeviceInfo>{}; };
     window.ShowBox = [this](TBoxKind kind, const QString& text) {
         Boxes.push_back(text.toStdString());
         BoxKinds.push_back(kind);

@@ -20,6 +20,8 @@ public:
     // Creates the windows over the folder (the program's folder is appDir below
     // the bench's folder when given); write the files that start-up looks at first.
     void Open(const std::string& scriptArgument = {}, const std::string& appDir = {});
+    // The same over any folder, which the bench neither makes nor removes.
+    void OpenAt(const std::string& folder, const std::string& scriptArgument = {});
     TMainFich& Window() { return Windows->MainFich; }
     TIPConfigDlg& LanDialog() { return Windows->IPConfigDlg; }
     // Presses START (or Read Id) with an immediate first tick and runs the event

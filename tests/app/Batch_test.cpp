@@ -1,5 +1,6 @@
 // corvane-updater --batch as a process, against corvane-cardsim as a process.
 #include "AppBench.h"
+#include "CardProcess.h"
 #include "ChildProcess.h"
 #include "RunProcess.h"
 #include "TempDir.h"
@@ -26,81 +27,12 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
-
-#include <sstream>
+#include <tuple>
 
 namespace {
 
 using Lines = std::vector<std::string>;
 
-const std::string Prompt = "Click on button START to begin program operation";
-
-Lines SplitLines(const std::string& text)
-{
-    Lines lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-std::uint16_t UnusedUdpPort()
-{
-    QUdpSocket socket;
-    socket.bind(QHostAddress::LocalHost, 0);
-    return socket.localPort();
-}
-
-// The card program on one link, its state written when it is stopped.
-class CardProcess {
-public:
-    CardProcess(Transport transport, const TempDir& dir, const std::vector<std::string>& options = {})
-        : StatePath(dir.Path() + "card.json"), Via(transport)
-    {
-        std::vector<std::string> argv = {CORVANE_CARDSIM, "--state", StatePath};
-        switch (transport) {
-        case Transport::Tcp: argv.insert(argv.end(), {"--tcp", "0"}); break;
-        case Transport::Udp: argv.insert(argv.end(), {"--udp", "0"}); break;
-        case Transport::Pty: argv.push_back("--pty"); break;
-        }
-        argv.insert(argv.end(), options.begin(), options.end());
-        Started = Card.Start(argv);
-        Address = Card.ReadLine();
-    }
-    std::string SettingsText() const
-    {
-        switch (Via) {
-        case Transport::Tcp: return "CON_TYPE=TCP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=" + Address + "\n";
-        case Transport::Udp:
-            return "CON_TYPE=UDP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=" + Address +
-                   "\nLOCAL_PORT=0\n";
-        case Transport::Pty: return "CON_TYPE=RS232\nCOM_PORT=COM4\nCOM4=" + Address + "\n";
-        }
-        return {};
-    }
-    // Stops the card and reads what it holds.
-    QJsonObject State()
-    {
-        EXPECT_EQ(Card.Stop(SIGTERM), 0);
-        return QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(StatePath))).object();
-    }
-
-    std::string StatePath;
-    Transport Via;
-    ChildProcess Card;
-    bool Started = false;
-    std::string Address;
-};
-
-SimulatedCard::FlashArea AreaOf(const QJsonObject& json)
-{
-    SimulatedCard::FlashArea area;
-    area.First = static_cast<std::uint16_t>(json["first"].toString().toUInt(nullptr, 16));
-    area.Last = static_cast<std::uint16_t>(json["last"].toString().toUInt(nullptr, 16));
-    const QByteArray bytes = QByteArray::fromHex(json["bytes"].toString().toLatin1());
-    std::copy(bytes.begin(), bytes.end(), area.Image.begin() + area.First);
-    return area;
-}
 
 ProcessResult RunUpdater(const TempDir& dir, std::vector<std::string> options = {})
 {
@@ -157,7 +89,7 @@ TEST_P(BatchUpdate, CompletesAFullUpdateConfiguredByTheSettingsFile)
     const ProcessResult result = RunUpdater(dir);
     EXPECT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_EQ(SplitLines(result.Out),
-              (Lines{Prompt, "Synchronize...", "Verify Device Type", "Boot Checksum : E000", "Device ID : AAAA",
+              (Lines{"Synchronize...", "Verify Device Type", "Boot Checksum : E000", "Device ID : AAAA",
                      "Erase Bank0", "Upload Bank0", "Verify Bank0", "Erase Bank1", "Upload Bank1", "Verify Bank1",
                      "Extract MCU ID", "ID Number : 5A", "Extract JTAG Devices ID", "ID Number : 1C0DE0A5", "Ext card",
                      "Program operation completed"}));
@@ -299,13 +231,28 @@ TEST(BatchMode, ManualListAndReadIdChooseWhatRuns)
     EXPECT_FALSE(state["versions"].toObject().contains("0"));
 }
 
+// Batch mode's texts name what batch mode has: no START button, options for the Port menu.
+TEST(BatchMode, HintsNameTheOptionsNotTheWindow)
+{
+    TempDir dir;
+    dir.Write("script.ini", "FI\r\n");
+    const ProcessResult result = RunUpdater(dir, {"--no-check", "--port", "/dev/corvane-no-such-tty"});
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_EQ(SplitLines(result.Out),
+              (Lines{"No such file or directory : /dev/corvane-no-such-tty is not there; plug the adapter in or choose the "
+                     "device (--port, --list-ports)",
+                     "Error while opening /dev/corvane-no-such-tty"}));
+    EXPECT_FALSE(Contains(result.Out + result.Err, "Click on button")) << result.Out;
+}
+
 TEST(BatchMode, FailedRunPrintsTheBoxOnStderrAndExits1)
 {
     TempDir dir;
     const ProcessResult result = RunUpdater(dir);
     EXPECT_EQ(result.ExitCode, 1);
     const std::string script = dir.Path() + "script.ini";
-    EXPECT_EQ(SplitLines(result.Out), (Lines{Prompt, script + " File not found !!!"}));
+    EXPECT_EQ(SplitLines(result.Out),
+              (Lines{script + " File not found !!!", "Open an update folder: --app-dir DIR, or --app-dir UPDATE.zip for a bundle"}));
     EXPECT_TRUE(Contains(result.Err, script + " File not found !!!\n" + script + "\n")) << result.Err;
     EXPECT_TRUE(Contains(ReadFile(dir.Path() + "Updater.prm"), "CON_TYPE=RS232\n"));
 }
@@ -340,7 +287,8 @@ TEST(BatchMode, EveryRunLeavesAReport)
     const ProcessResult unwritable = RunUpdater(dir, {"--report-dir", dir.Path() + "file/reports"});
     EXPECT_EQ(unwritable.ExitCode, 1);
     const std::string script = dir.Path() + "script.ini";
-    EXPECT_EQ(SplitLines(unwritable.Out), (Lines{Prompt, script + " File not found !!!",
+    EXPECT_EQ(SplitLines(unwritable.Out), (Lines{script + " File not found !!!",
+                                                 "Open an update folder: --app-dir DIR, or --app-dir UPDATE.zip for a bundle",
                                                  "Run report not written : " + dir.Path() + "file/reports : Not a directory"}));
 }
 
@@ -367,10 +315,10 @@ TEST(BatchMode, TimeoutStopsARunThatHearsNothing)
                                  "\nLOCAL_PORT=0\n");
     const ProcessResult result = RunUpdater(dir, {"--timeout", "1"});
     EXPECT_EQ(result.ExitCode, 1);
-    ASSERT_EQ(SplitLines(result.Out).size(), 3u) << result.Out;
-    EXPECT_EQ(SplitLines(result.Out)[0], Prompt);
-    EXPECT_TRUE(StartsWith(SplitLines(result.Out)[1], "No answer from udp://127.0.0.1:")) << result.Out;
-    EXPECT_EQ(SplitLines(result.Out)[2], "Switch ON device while pushing the ENTER button");
+    // Batch mode has no START button to point to.
+    ASSERT_EQ(SplitLines(result.Out).size(), 2u) << result.Out;
+    EXPECT_TRUE(StartsWith(SplitLines(result.Out)[0], "No answer from udp://127.0.0.1:")) << result.Out;
+    EXPECT_EQ(SplitLines(result.Out)[1], "Switch ON device while pushing the ENTER button");
     EXPECT_TRUE(Contains(result.Err, "No reply from the card for 1 s: the run was stopped\n")) << result.Err;
     EXPECT_TRUE(Contains(ReadFile(dir.Path() + "Updater.prm"), "CON_TYPE=UDP\n"));
 }
@@ -408,7 +356,6 @@ TEST(BatchMode, SignalsStopTheRunAndSaveTheSettings)
         dir.Write("Updater.prm", "CON_TYPE=TCP\nREMOTE_IP=127.0.0.1\nREMOTE_PORT=1\n");
         ChildProcess updater;
         ASSERT_TRUE(updater.Start({CORVANE_UPDATER, "--batch", "--app-dir", dir.Path()}));
-        EXPECT_EQ(updater.ReadLine(), Prompt);
         EXPECT_EQ(updater.ReadLine(), "No connection to tcp://127.0.0.1:1: it was never accepted (Connection refused)");
         EXPECT_EQ(updater.ReadLine(), "Switch ON device while pushing the ENTER button");
         EXPECT_EQ(updater.Stop(signal), 128 + signal);
@@ -422,51 +369,55 @@ TEST(BatchMode, SignalsStopTheRunAndSaveTheSettings)
 // user (starting from the folder's own file); a device the user may not open
 // names its group. The updater runs as "nobody" when the tests run as root,
 // whom permissions do not stop.
-TEST(BatchMode, ReadOnlyFolderKeepsSettingsPerUserAndADeniedDeviceNamesItsGroup)
+TEST(BatchMode, ReadOnlyFolderKeepsSettingsPerUserAndADeniedDeviceSaysHowToGetAccess)
 {
     const passwd* nobody = ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr;
-    if (nobody == nullptr)
-        GTEST_SKIP() << "needs root and the user nobody";
+    const group* dialout = ::getgrnam("dialout");
+    if (nobody == nullptr || dialout == nullptr)
+        GTEST_SKIP() << "needs root, the user nobody and the group dialout";
     int master = -1;
     int slave = -1;
     char name[128] = {};
     ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
-    ASSERT_EQ(::fchmod(slave, 0600), 0);
     const std::string device = name;
-    struct stat status {};
-    ASSERT_EQ(::stat(device.c_str(), &status), 0);
-    const group* owner = ::getgrgid(status.st_gid);
-    const std::string groupName = owner != nullptr ? owner->gr_name : std::to_string(status.st_gid);
+    const std::string denied = "Permission denied : the user may not open " + device + "; ";
+    // The device's own group when its members may read and write it; else the administrator.
+    const std::vector<std::tuple<mode_t, gid_t, std::string>> cases{
+        {0660, dialout->gr_gid, denied + "the user must be in its group dialout (sudo usermod -aG dialout $USER, then log in again)"},
+        {0600, dialout->gr_gid, denied + "ask the administrator for read and write access to it (a udev rule)"},
+        {0660, 0, denied + "ask the administrator for read and write access to it (a udev rule)"}};
 
-    TempDir dir;
-    const std::string settings = "CON_TYPE=RS232\nCOM_PORT=COM2\nCOM2=" + device + "\n";
-    const std::string appDir = dir.Path() + "app/";
-    dir.Write("app/script.ini", "FI\r\n");
-    dir.Write("app/Updater.prm", settings);
-    const std::string config = dir.Path() + "config";
-    ASSERT_TRUE(std::filesystem::create_directory(config));
-    ASSERT_EQ(::chown(config.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
-    for (const std::string& path : {dir.Path(), appDir, appDir + "script.ini", appDir + "Updater.prm"})
-        std::filesystem::permissions(path, std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
-                                     std::filesystem::perm_options::add);
+    for (const auto& [mode, groupId, advice] : cases) {
+        SCOPED_TRACE(advice);
+        ASSERT_EQ(::fchown(slave, static_cast<uid_t>(-1), groupId), 0);
+        ASSERT_EQ(::fchmod(slave, mode), 0);
+        TempDir dir;
+        const std::string settings = "CON_TYPE=RS232\nCOM_PORT=COM2\nCOM2=" + device + "\n";
+        const std::string appDir = dir.Path() + "app/";
+        dir.Write("app/script.ini", "FI\r\n");
+        dir.Write("app/Updater.prm", settings);
+        const std::string config = dir.Path() + "config";
+        ASSERT_TRUE(std::filesystem::create_directory(config));
+        ASSERT_EQ(::chown(config.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+        for (const std::string& path : {dir.Path(), appDir, appDir + "script.ini", appDir + "Updater.prm"})
+            std::filesystem::permissions(path, std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
+                                         std::filesystem::perm_options::add);
 
-    const QByteArray configBefore = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config));
-    const ProcessResult result = RunProcess({CORVANE_UPDATER, "--batch", "--no-check", "--app-dir", appDir}, std::chrono::seconds(30), {},
-                                            static_cast<int>(nobody->pw_uid));
-    if (configBefore.isNull())
-        qunsetenv("XDG_CONFIG_HOME");
-    else
-        qputenv("XDG_CONFIG_HOME", configBefore);
+        const QByteArray configBefore = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config));
+        const ProcessResult result = RunProcess({CORVANE_UPDATER, "--batch", "--no-check", "--app-dir", appDir},
+                                                std::chrono::seconds(30), {}, static_cast<int>(nobody->pw_uid));
+        if (configBefore.isNull())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", configBefore);
+
+        EXPECT_EQ(result.ExitCode, 1) << result.Err;
+        EXPECT_EQ(SplitLines(result.Out), (Lines{advice, "Error while opening COM2 (" + device + ")"}));
+        EXPECT_EQ(ReadFile(appDir + "Updater.prm"), settings);
+        EXPECT_EQ(ReadFile(config + "/corvane-pelto-updater/Updater.prm"),
+                  settings + "REMOTE_IP=192.168.0.10\nREMOTE_PORT=10500\nLOCAL_PORT=10500\n");
+    }
     ::close(master);
     ::close(slave);
-
-    EXPECT_EQ(result.ExitCode, 1) << result.Err;
-    EXPECT_EQ(SplitLines(result.Out),
-              (Lines{Prompt, "Permission denied : the user may not open " + device + "; the user must be in its group " +
-                                 groupName + " (sudo usermod -aG " + groupName + " $USER, then log in again)",
-                     "Error while opening COM2 (" + device + ")"}));
-    EXPECT_EQ(ReadFile(appDir + "Updater.prm"), settings);
-    EXPECT_EQ(ReadFile(config + "/corvane-pelto-updater/Updater.prm"),
-              settings + "REMOTE_IP=192.168.0.10\nREMOTE_PORT=10500\nLOCAL_PORT=10500\n");
 }

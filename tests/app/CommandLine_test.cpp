@@ -43,6 +43,23 @@ TEST(CommandLine, ScriptAndOptionsInAnyOrder)
     EXPECT_TRUE(line.ListPorts);
 }
 
+// Several --port without --batch open the window of several cards; --start
+// starts them there, --json is for batch mode, --find searches the LAN.
+TEST(CommandLine, SeveralCardsJsonAndFind)
+{
+    TUpdaterCommandLine line;
+    std::string error;
+    ASSERT_TRUE(Parse({"--port", "COM1", "--start", "--port", "tcp://10.0.0.5:10500"}, line, error)) << error;
+    EXPECT_FALSE(line.Batch);
+    EXPECT_TRUE(line.Start);
+    EXPECT_EQ(line.Ports, (std::vector<std::string>{"COM1", "tcp://10.0.0.5:10500"}));
+    ASSERT_TRUE(Parse({"--batch", "--json", "--port", "COM1"}, line, error));
+    EXPECT_TRUE(line.Json);
+    ASSERT_TRUE(Parse({"--find", "10.0.0.0/24", "--find-port", "10600"}, line, error));
+    EXPECT_EQ(line.Find, "10.0.0.0/24");
+    EXPECT_EQ(line.FindPort, "10600");
+}
+
 // A batch run stops on a silent card after a minute unless told otherwise; 0 waits for ever.
 TEST(CommandLine, BatchTimeoutDefaultsToAMinuteAndZeroMeansNoLimit)
 {
@@ -69,6 +86,11 @@ TEST(CommandLine, WrongUseIsRefusedWithItsReason)
         {{"--report-dir", "r"}, "--report-dir works in batch mode only"},
         {{"--batch", "--report-dir"}, "missing value after --report-dir"},
         {{"a.ini", "b.ini"}, "more than one script: b.ini"},
+        {{"--json"}, "--json works in batch mode only"},
+        {{"--start"}, "--start needs --port"},
+        {{"--batch", "--port", "COM1", "--start"}, "--start works in the window only, not with --batch"},
+        {{"--find-port", "10500"}, "--find-port works with --find only"},
+        {{"--find"}, "missing value after --find"},
     };
     for (const auto& [arguments, reason] : cases) {
         TUpdaterCommandLine line;

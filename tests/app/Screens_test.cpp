@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(Screens, DrawsTheIdleWindowsAndTheThreeDialogs)
+TEST(Screens, DrawsTheIdleWindowsTheThreeDialogsAndSeveralCards)
 {
     TempDir dir;
     const ProcessResult result = RunProcess({CORVANE_SCREENS, dir.Path() + "shots"});
@@ -15,6 +15,6 @@ TEST(Screens, DrawsTheIdleWindowsAndTheThreeDialogs)
     EXPECT_EQ(plain.size(), withReadId.size());
     EXPECT_GE(plain.width(), 528);
     EXPECT_NE(plain, withReadId);  // the two extra buttons
-    for (const char* name : {"about-box.png", "component-selection.png", "lan-setup.png"})
+    for (const char* name : {"about-box.png", "component-selection.png", "lan-setup.png", "several-cards.png"})
         EXPECT_FALSE(QImage(QString::fromStdString(dir.Path() + "shots/" + name)).isNull()) << name;
 }

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 std::vector<TSerialDeviceInfo> FakeDevices()
@@ -54,6 +56,23 @@ TEST(SerialDeviceList, SortedListAndTheComPortOfEachDevice)
     EXPECT_EQ(TSerialDeviceList::Listing({}, settings), "No serial device found\n");
 }
 
+// The standard serial devices exist as files whether or not the machine has the
+// port; the list of devices present decides for them. A pseudo-terminal or a link
+// to a device present is there.
+TEST(SerialDeviceList, WhatCountsAsPresent)
+{
+    TempDir dir;
+    const std::string terminal = dir.Write("pts-like", "");
+    const std::string link = dir.Path() + "by-id";
+    std::filesystem::create_symlink(terminal, link);
+    const std::vector<TSerialDeviceInfo> present{{"/dev/ttyS0", "", "", ""}, {terminal, "", "", ""}};
+    EXPECT_TRUE(TSerialDeviceList::IsPresent("/dev/ttyS0", present));
+    EXPECT_FALSE(TSerialDeviceList::IsPresent("/dev/ttyS1", present));
+    EXPECT_TRUE(TSerialDeviceList::IsPresent(link, present));
+    EXPECT_TRUE(TSerialDeviceList::IsPresent(terminal, {}));
+    EXPECT_FALSE(TSerialDeviceList::IsPresent(dir.Path() + "unplugged", present));
+}
+
 TEST(SerialDeviceList, ListPortsPrintsTheTableAndStops)
 {
     TempDir dir;
@@ -74,10 +93,12 @@ TEST(PortMenu, ItemsShowTheirDevicesAndTheDialogAssignsOneToTheSelectedPort)
     bench.Dir.Write("Updater.prm", "CON_TYPE=RS232\nCOM_PORT=COM3\nCOM2=/dev/ttyACM0\nCOM5=/dev/serial/a&b\n");
     bench.Open();
     TMainFich& window = bench.Window();
-    EXPECT_EQ(window.Com11->text(), "Com &1 (/dev/ttyS0)");
-    EXPECT_EQ(window.Com51->text(), "Com &5 (/dev/serial/a&&b)");
-    EXPECT_EQ(window.Com21->text(), "Com &2 (/dev/ttyACM0)");
-    EXPECT_EQ(window.Com31->text(), "Com &3 (/dev/ttyS2)");
+    // The bench's machine has no serial device: each item says so and stays selectable.
+    EXPECT_EQ(window.Com11->text(), "Com &1 (/dev/ttyS0) (absent)");
+    EXPECT_EQ(window.Com51->text(), "Com &5 (/dev/serial/a&&b) (absent)");
+    EXPECT_EQ(window.Com21->text(), "Com &2 (/dev/ttyACM0) (absent)");
+    EXPECT_EQ(window.Com31->text(), "Com &3 (/dev/ttyS2) (absent)");
+    EXPECT_TRUE(window.Com31->isEnabled());
 
     int reads = 0;
     window.SerialDevices.Source = [&] {
@@ -100,6 +121,9 @@ TEST(PortMenu, ItemsShowTheirDevicesAndTheDialogAssignsOneToTheSelectedPort)
     };
     window.SerialDevice1->trigger();
     EXPECT_EQ(caption, "Serial device for COM3");
+    EXPECT_EQ(window.Com11->text(), "Com &1 (/dev/ttyS0)");
+    EXPECT_EQ(window.Com21->text(), "Com &2 (/dev/ttyACM0)");
+    EXPECT_EQ(window.Com41->text(), "Com &4 (/dev/ttyS3) (absent)");
     EXPECT_EQ(rowsShown, (std::vector<std::vector<std::string>>{{"/dev/ttyACM0", "Pico", "Raspberry Pi", "E6614C31"},
                                                                 {"/dev/ttyS0", "", "", ""},
                                                                 {"/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A10K3XQZ"}}));
@@ -115,7 +139,7 @@ TEST(PortMenu, ItemsShowTheirDevicesAndTheDialogAssignsOneToTheSelectedPort)
         return static_cast<int>(QDialog::Rejected);
     };
     window.SerialDevice1->trigger();
-    EXPECT_EQ(reads, 2);
+    EXPECT_EQ(reads, 3);  // each showing of the dialog, and the items after the assignment
     EXPECT_EQ(window.Com31->text(), "Com &3 (/dev/ttyUSB0)");
 
     window.FormClose();

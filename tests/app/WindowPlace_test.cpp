@@ -1,5 +1,6 @@
 #include "AppBench.h"
 #include "SettingsFile.h"
+#include "Utils.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -101,19 +105,22 @@ TEST(UpdateFolder, ChosenFolderBecomesTheProgramsFolderAndIsOfferedNextTime)
     update.Write("Updater.prm", "CON_TYPE=RS232\nCOM_PORT=COM4\nCOM4=/dev/ttyUSB1\n");
     std::string chosen = update.Path();
     std::vector<std::string> offered;
-    window.ChooseFolder = [&](const std::string& folder) {
+    window.ChooseUpdate = [&](const std::string& folder) {
         offered.push_back(folder);
         return chosen;
     };
     window.ComClick(3);
 
-    window.OpenUpdateFolder->trigger();
+    window.OpenUpdate->trigger();
     const std::string folder = update.Path().substr(0, update.Path().size() - 1);
     EXPECT_EQ(window.GetSession().GetAppDir(), folder);
     EXPECT_EQ(window.GetCurentCardDir(), update.Path());
     EXPECT_TRUE(window.ReadId->isVisibleTo(&window));
     EXPECT_TRUE(window.Com41->isChecked());
-    EXPECT_EQ(window.Com41->text(), "Com &4 (/dev/ttyUSB1)");
+    EXPECT_EQ(window.Com41->text(), "Com &4 (/dev/ttyUSB1) (absent)");
+    // The status list names the update now loaded.
+    const std::vector<std::string> lines = bench.StatusLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Update opened : " + folder), lines.end());
     EXPECT_EQ(window.Timer1, &window.GetSession().GetTimer());
     // The folder left behind kept what was chosen in it.
     EXPECT_NE(ReadFile(bench.Dir.Path() + "Updater.prm").find("COM_PORT=COM3\n"), std::string::npos);
@@ -122,7 +129,7 @@ TEST(UpdateFolder, ChosenFolderBecomesTheProgramsFolderAndIsOfferedNextTime)
     // Cancel keeps the session; the last folder is offered.
     chosen.clear();
     TUpdateSession* session = &window.GetSession();
-    window.OpenUpdateFolder->trigger();
+    window.OpenUpdate->trigger();
     EXPECT_EQ(offered, (std::vector<std::string>{bench.Dir.Path().substr(0, bench.Dir.Path().size() - 1), folder}));
     EXPECT_EQ(&window.GetSession(), session);
 
@@ -130,7 +137,7 @@ TEST(UpdateFolder, ChosenFolderBecomesTheProgramsFolderAndIsOfferedNextTime)
     window.MCheckUpdate->setChecked(false);
     window.StartClick();
     chosen = bench.Dir.Path();
-    window.OpenUpdateFolder->trigger();
+    window.OpenUpdate->trigger();
     EXPECT_EQ(window.GetSession().GetAppDir(), folder);
     window.Timer1Timer();
     EXPECT_FALSE(window.File1->menuAction()->isEnabled());
@@ -154,4 +161,32 @@ TEST(UpdateFolder, WindowStartsInTheLastFolderOnlyWithoutScriptsBesideTheProgram
     ASSERT_TRUE(TSettingsFile::RememberUpdateFolder(updateDir + "/gone", message)) << message;
     EXPECT_EQ(TSettingsFile::WindowFolder(installedDir), installedDir);
     EXPECT_EQ(ReadFile(user.Dir.Path() + "corvane-pelto-updater/Updater.prm"), "UPDATE_FOLDER=" + updateDir + "/gone\n");
+}
+
+// An installed updater's folder is the executable's, with no update in it:
+// nothing is written there, not even where the user may write (root), and
+// START says how to open an update.
+TEST(UpdateFolder, NothingIsWrittenBesideAnInstalledExecutable)
+{
+    UserConfig config;
+    const std::string folder = GetAppDir();
+    ASSERT_FALSE(std::filesystem::exists(folder + "/script.ini"));
+    ASSERT_EQ(::access(folder.c_str(), W_OK), 0);
+    ASSERT_FALSE(std::filesystem::exists(folder + "/Updater.prm")) << "left by an earlier run";
+    ASSERT_FALSE(std::filesystem::exists(folder + "/reports")) << "left by an earlier run";
+    {
+        AppBench bench;
+        bench.OpenAt(folder);
+        ASSERT_TRUE(bench.Run());
+        const std::vector<std::string> lines = bench.StatusLines();
+        const auto missing = std::find(lines.begin(), lines.end(), folder + "/script.ini File not found !!!");
+        ASSERT_NE(missing, lines.end());
+        ASSERT_NE(missing + 1, lines.end());
+        EXPECT_EQ(missing[1], "Open an update folder: File > Open update..., or --app-dir");
+        bench.Window().FormClose();
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder + "/Updater.prm"));
+    EXPECT_FALSE(std::filesystem::exists(folder + "/reports"));
+    EXPECT_TRUE(std::filesystem::exists(config.Dir.Path() + "corvane-pelto-updater/Updater.prm"));
+    EXPECT_TRUE(std::filesystem::is_directory(config.Dir.Path() + "corvane-pelto-updater/reports"));
 }

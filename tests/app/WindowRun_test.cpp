@@ -4,6 +4,7 @@
 #include "AppBench.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QLabel>
@@ -149,17 +150,21 @@ TEST(WindowRun, ClosingDuringARunAsksThenStopsIt)
     window.Timer1Timer();
     ASSERT_TRUE(run.InBank1());
 
+    // File > Quit (Ctrl+Q) asks as the close box does.
     run.Bench.AnswerQuestions = false;
+    EXPECT_EQ(window.FileQuit->shortcut(), QKeySequence(QKeySequence::Quit));
+    window.FileQuit->trigger();
+    EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(window.close());
-    ASSERT_EQ(run.Bench.Boxes, Lines{"A run is in progress: closing stops it."});
-    EXPECT_EQ(run.Bench.BoxKinds, std::vector<TBoxKind>{TBoxKind::Question});
+    ASSERT_EQ(run.Bench.Boxes, (Lines{"A run is in progress: closing stops it.", "A run is in progress: closing stops it."}));
+    EXPECT_EQ(run.Bench.BoxKinds, (std::vector<TBoxKind>{TBoxKind::Question, TBoxKind::Question}));
     EXPECT_FALSE(window.GetSession().IsIdle());
     EXPECT_TRUE(window.Timer1->isActive());
 
     run.Bench.AnswerQuestions = true;
     std::filesystem::remove(run.Bench.Dir.Path() + "Updater.prm");
     EXPECT_TRUE(window.close());
-    EXPECT_EQ(run.Bench.Boxes.size(), 2u);
+    EXPECT_EQ(run.Bench.Boxes.size(), 3u);
     EXPECT_TRUE(window.GetSession().IsIdle());
     EXPECT_EQ(window.GetSession().GetDriver().GetConType(), CON_NONE);
     EXPECT_FALSE(window.Timer1->isActive());
@@ -179,6 +184,16 @@ TEST(WindowRun, ClosingAnIdleWindowAsksNothing)
     bench.Window().show();
     EXPECT_TRUE(bench.Window().close());
     EXPECT_TRUE(bench.Boxes.empty());
+
+    // Without readid.ini there is no Quit button, but File > Quit is always there.
+    AppBench bare;
+    bare.Open();
+    TMainFich& window = bare.Window();
+    window.show();
+    ASSERT_FALSE(window.Quit->isVisibleTo(&window));
+    window.FileQuit->trigger();
+    EXPECT_TRUE(WaitUntil([&] { return !window.isVisible(); }));
+    EXPECT_TRUE(bare.Boxes.empty());
 }
 
 // An empty effect file gives its operation nothing to count: the bar stays
@@ -208,7 +223,10 @@ TEST(WindowRun, FolderNamesWithAccentsShowAsWritten)
     const std::string script = bench.Dir.Path() + folder + "/script.ini";
     ASSERT_EQ(bench.Boxes.size(), 1u);
     EXPECT_EQ(bench.Boxes[0], script + " File not found !!!\n" + script);
-    EXPECT_EQ(bench.StatusLines().back(), script + " File not found !!!");
+    const std::vector<std::string> lines = bench.StatusLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], script + " File not found !!!");
+    EXPECT_EQ(lines.back(), "Open an update folder: File > Open update..., or --app-dir");
     EXPECT_TRUE(bench.Window().MemoStatus->toPlainText().contains(QString::fromUtf8("Mise à jour")));
 }
 

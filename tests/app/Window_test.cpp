@@ -43,7 +43,7 @@ TEST(MainWindow, CaptionMenusAndStartUpState)
     bench.Open();
     TMainFich& window = bench.Window();
     EXPECT_EQ(window.windowTitle(), "Corvane Pelto Updater (Device Id Unknown)");
-    EXPECT_EQ(window.Com31->text(), "Com &3 (/dev/ttyS2)");
+    EXPECT_EQ(window.Com31->text(), "Com &3 (/dev/ttyS2) (absent)");
     EXPECT_EQ(window.AboutUpdater->text(), "About Corvane Pelto Updater");
     EXPECT_TRUE(window.Com11->isChecked());
     EXPECT_TRUE(window.MAuto->isChecked());

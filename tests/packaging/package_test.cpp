@@ -2,6 +2,7 @@
 // built by CPack, unpacked by dpkg-deb into a temporary root, and its programs
 // run from where they land there, with the system's Qt.
 #include "ChildProcess.h"
+#include "FindProgram.h"
 #include "RunProcess.h"
 #include "TempDir.h"
 
@@ -31,19 +32,6 @@ const std::string ManDir = "usr/share/man/man1/";
 const std::string DesktopEntry = "usr/share/applications/" + PackageName + ".desktop";
 const std::string IconDir = "usr/share/icons/hicolor/scalable/apps/";
 const std::vector<std::string> Programs = {"corvane-updater", "corvane-tool", "corvane-cardsim"};
-
-// The program's path in a folder of PATH; empty when it is not installed.
-std::string FindProgram(const std::string& name)
-{
-    const char* path = std::getenv("PATH");
-    std::istringstream folders(path != nullptr ? path : "");
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        const std::string candidate = folder + '/' + name;
-        if (!folder.empty() && ::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-    }
-    return {};
-}
 
 std::string Describe(const ProcessResult& result)
 {
@@ -157,11 +145,27 @@ TEST_F(PackageTest, HoldsEachFileWhereTheSystemLooksForIt)
           DocDir + "examples/MB/script.ini", DocDir + "examples/MB/prom1.svf", DocDir + "examples/EXT/script.ini"})
         EXPECT_TRUE(fs::is_regular_file(Installed(file))) << file;
     EXPECT_FALSE(fs::exists(Installed(DocDir + "examples/generate.py")));
+    // Every picture the installed README shows is installed beside it.
+    const std::string readme = ReadFile(Installed(DocDir + "README.md"));
+    const std::regex picture(R"(!\[[^\]]*\]\(([^)]+)\))");
+    int pictures = 0;
+    for (auto link = std::sregex_iterator(readme.begin(), readme.end(), picture); link != std::sregex_iterator(); ++link, ++pictures)
+        EXPECT_TRUE(fs::is_regular_file(Installed(DocDir + (*link)[1].str()))) << (*link)[1].str();
+    EXPECT_GE(pictures, 2);
+    // The package owns the folder of the trusted keys, empty.
+    EXPECT_TRUE(fs::is_directory(Installed("etc/corvane-pelto-updater/trusted-keys")));
+    EXPECT_TRUE(fs::is_empty(Installed("etc/corvane-pelto-updater/trusted-keys")));
+    const ProcessResult contents = RunProcess({DpkgDeb, "-c", Package->DebFile()});
+    EXPECT_NE(contents.Out.find(" ./etc/corvane-pelto-updater/trusted-keys/\n"), std::string::npos) << contents.Out;
+    // The Debian changelog's first entry is this version.
+    const ProcessResult changelog = RunProcess({FindProgram("gzip"), "-dc", Installed(DocDir + "changelog.gz")});
+    EXPECT_EQ(changelog.Out.rfind(PackageName + " (" + CORVANE_VERSION + ") ", 0), 0u) << changelog.Out;
 
     // The dependencies come from the libraries the programs link to.
     const ProcessResult depends = RunProcess({DpkgDeb, "-f", Package->DebFile(), "Depends"});
     ASSERT_EQ(depends.ExitCode, 0) << Describe(depends);
-    for (const char* library : {"libqt6widgets6", "libqt6serialport6", "libqt6network6", "libstdc++6"})
+    for (const char* library :
+         {"libqt6widgets6", "libqt6serialport6", "libqt6network6", "libstdc++6", "libarchive13", "libsodium23"})
         EXPECT_NE(depends.Out.find(library), std::string::npos) << library << " missing from " << depends.Out;
 }
 
@@ -186,6 +190,55 @@ TEST_F(PackageTest, InstalledProgramsRunTheBundledExampleOnTheSimulatedCard)
     ASSERT_EQ(card.Stop(SIGTERM), 0) << card.Errors();
     const ProcessResult check = RunProcess({Program("corvane-tool"), "check", state, app});
     EXPECT_EQ(check.ExitCode, 0) << Describe(check);
+}
+
+// The installed README's commands, pasted into a shell as they are: only the
+// package's root, which is not "/" here, is put before its paths.
+TEST_F(PackageTest, TheInstalledReadmesCommandsWorkPastedAsTheyAre)
+{
+    const std::string readme = ReadFile(Installed(DocDir + "README.md"));
+    const std::size_t section = readme.find("### Running an installed updater");
+    ASSERT_NE(section, std::string::npos);
+    const std::size_t open = readme.find("```\n", section);
+    const std::size_t close = readme.find("```\n", open + 4);
+    ASSERT_NE(close, std::string::npos);
+    const std::string docDir = "/" + DocDir;
+    const std::string commands =
+        std::regex_replace(readme.substr(open + 4, close - open - 4), std::regex(docDir.substr(0, docDir.size() - 1)),
+                           Installed(DocDir.substr(0, DocDir.size() - 1)));
+
+    const TempDir home;
+    const ProcessResult pasted =
+        RunProcess({FindProgram("env"), "HOME=" + home.Path(), "XDG_CONFIG_HOME=" + home.Path() + ".config",
+                    "PATH=" + Installed("usr/bin") + ":/usr/bin:/bin", FindProgram("bash"), "-e", "-c", commands},
+                   UpdateDeadline);
+    EXPECT_FALSE(pasted.TimedOut) << "the card or the updater was left running";
+    EXPECT_EQ(pasted.ExitCode, 0) << commands << Describe(pasted);
+    EXPECT_NE(pasted.Out.find("Program operation completed"), std::string::npos) << pasted.Out;
+}
+
+TEST_F(PackageTest, ProgramsAnswerThePackageVersion)
+{
+    for (const std::string& program : Programs) {
+        const ProcessResult version = RunProcess({Program(program), "--version"});
+        EXPECT_EQ(version.ExitCode, 0) << program << ": " << Describe(version);
+        EXPECT_EQ(version.Out, program + " " + CORVANE_VERSION + "\n");
+    }
+}
+
+// The licence is the owner's to choose: the copyright file is the one error left.
+TEST_F(PackageTest, LintianFindsNoErrorButTheMissingCopyrightFile)
+{
+    const std::string lintian = FindProgram("lintian");
+    if (lintian.empty())
+        GTEST_SKIP() << "lintian is not installed";
+    const ProcessResult check = RunProcess({lintian, "--no-tag-display-limit", Package->DebFile()}, CpackDeadline);
+    std::istringstream lines(check.Out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("E: ", 0) == 0) {
+            EXPECT_NE(line.find(": no-copyright-file"), std::string::npos) << line;
+        }
+    EXPECT_NE(check.Out.find("E: " + PackageName + ": no-copyright-file"), std::string::npos) << Describe(check);
 }
 
 TEST_F(PackageTest, DesktopEntryStartsTheUpdaterWithItsIcon)
@@ -236,7 +289,18 @@ TEST_F(PackageTest, ManPagesDocumentEveryOptionAndCommand)
     const std::set<std::string> commands = Captures(usage.Err, "\n  ([a-z][a-z-]*) ");
     EXPECT_GE(commands.size(), 3u) << usage.Err;
     const std::string page = ManSource("corvane-tool");
-    for (const std::string& command : commands)
+    const std::string exitStatus = page.substr(page.find(".SH EXIT STATUS"));
+    for (const std::string& command : commands) {
         EXPECT_NE(page.find(".B corvane-tool " + RoffText(command)), std::string::npos)
             << "corvane-tool(1) does not document " << command;
+        // Each command's success and its failure.
+        const std::string status = ".BR " + RoffText(command) + " :";
+        const std::size_t success = exitStatus.find(status);
+        EXPECT_NE(success, std::string::npos) << "corvane-tool(1) gives no exit status of " << command;
+        EXPECT_NE(exitStatus.find(status, success + 1), std::string::npos) << "corvane-tool(1) gives one exit status of " << command;
+    }
+    // --help is the same list on standard output, and a success.
+    const ProcessResult help = RunProcess({Program("corvane-tool"), "--help"});
+    EXPECT_EQ(help.ExitCode, 0);
+    EXPECT_EQ(Captures(help.Out, "\n  ([a-z][a-z-]*) "), commands);
 }

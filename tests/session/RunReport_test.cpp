@@ -259,6 +259,19 @@ TEST(RunReport, RunsInTheSameSecondKeepTheirOwnFiles)
     EXPECT_EQ(FilesIn(bench.Folder()).size(), 4u);  // no temporary file is left behind
 }
 
+TEST(RunReport, AFolderNameThatIsNotUtf8Works)
+{
+    ReportBench bench;
+    bench.Run.Bench.Dir.Write("script.ini", "prompt one\r\n");
+    bench.Open();
+    const std::string folder = bench.Run.Path("r\xE9ports \xFF");
+    bench.Report->SetFolder(folder);
+    ASSERT_TRUE(bench.Run.Bench.Run());
+    ASSERT_EQ(bench.Report->LastJsonPath().rfind(folder + '/', 0), 0u) << bench.Report->LastJsonPath();
+    EXPECT_EQ(bench.Last()[S("result")].toString(), S("completed"));
+    EXPECT_EQ(FilesIn(folder).size(), 2u);
+}
+
 TEST(RunReport, UnwritableFolderGivesOneMessageAndTheRunGoesOn)
 {
     ReportBench bench;

@@ -295,6 +295,31 @@ TEST(CardFaults, DamagedRecordsAreAskedForAgainAndNeverStored)
     EXPECT_EQ(bench.Card.Bank(1).Image[0x8000 + 50], 0xFF);
 }
 
+TEST(CardFaults, NoiseGoesInFrontOfRepliesAndCannotBeginOne)
+{
+    CardOptions options;
+    options.StartInBootLoader = true;
+    options.Faults.NoiseRate = 0.5;
+    options.Faults.Seed = 7;
+    Bench bench(options);
+    const std::string synchronised = bench.Tx("%");
+    EXPECT_EQ(synchronised.back(), '.');
+    int noisy = static_cast<int>(synchronised.size()) - 1;
+    for (int i = 0; i < 200; ++i) {
+        const std::string reply = bench.Tx("NP");
+        ASSERT_EQ(reply.back(), '.');
+        if (reply.size() == 1)
+            continue;
+        ASSERT_EQ(reply.size(), 2u);
+        const auto noise = static_cast<unsigned char>(reply[0]);
+        EXPECT_TRUE(noise == 0x00 || noise == 0x1B || noise == 0x7F || noise >= 0x80) << static_cast<int>(noise);
+        ++noisy;
+    }
+    EXPECT_GT(noisy, 60);
+    EXPECT_LT(noisy, 140);
+    EXPECT_EQ(bench.Card.NoiseBytesSent(), static_cast<std::uint64_t>(noisy));
+}
+
 TEST(CardFaults, SilenceAndDisconnectAfterCountedCommands)
 {
     CardOptions options;

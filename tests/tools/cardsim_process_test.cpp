@@ -38,12 +38,12 @@ std::string ReadSome(int fd, std::size_t expected)
     return text;
 }
 
-sockaddr_in Loopback(int port)
+sockaddr_in Loopback(int port, std::uint32_t host = INADDR_LOOPBACK)
 {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_addr.s_addr = htonl(host);
     return address;
 }
 
@@ -62,13 +62,16 @@ TEST(CardSimProgram, HelpListsEveryOptionAndWrongUseExits2)
     for (const char* option : {"--pty", "--tcp", "--udp", "--baud-pacing", "--type", "--device-id", "--boot-checksum",
                                "--start-in-bootloader", "--version", "--absent-card", "--mcu-id", "--jtag-idcodes",
                                "--state", "--trace", "--seed", "--repeat-rate", "--corrupt-rate", "--drop-rate",
-                               "--corrupt-capture-rate", "--drop-ack-rate", "--refuse", "--silent-after",
-                               "--close-after"})
+                               "--corrupt-capture-rate", "--drop-ack-rate", "--noise-rate", "--refuse", "--silent-after",
+                               "--close-after", "--address"})
         EXPECT_NE(help.Out.find(option), std::string::npos) << option;
     EXPECT_EQ(RunProcess({CORVANE_CARDSIM}).ExitCode, 2);
     EXPECT_EQ(RunProcess({CORVANE_CARDSIM, "--tcp", "0", "--udp", "0"}).ExitCode, 2);
     EXPECT_EQ(RunProcess({CORVANE_CARDSIM, "--pty", "--type", "59"}).ExitCode, 2);
     EXPECT_EQ(RunProcess({CORVANE_CARDSIM, "--pty", "--repeat-rate", "2"}).ExitCode, 2);
+    EXPECT_EQ(RunProcess({CORVANE_CARDSIM, "--pty", "--address", "127.0.0.2"}).ExitCode, 2);
+    EXPECT_EQ(RunProcess({CORVANE_CARDSIM, "--udp", "0", "--address", "::1"}).ExitCode, 2);
+    EXPECT_EQ(RunProcess({CORVANE_CARDSIM, "--tcp", "0", "--address", "card.local"}).ExitCode, 2);
 }
 
 TEST(CardSimProgram, TcpCardWritesItsStateOnSigterm)
@@ -95,6 +98,7 @@ TEST(CardSimProgram, TcpCardWritesItsStateOnSigterm)
     EXPECT_EQ(json["banks"].toArray().size(), 8);
     EXPECT_EQ(json["banks"].toArray()[3].toObject()["bytes"].toString().size(), 2 * 0x8000);
     EXPECT_EQ(json["counts"].toObject()["commands"].toInt(), 1);
+    EXPECT_EQ(json["firmware_commands"].toObject(), (QJsonObject{{"?", 1}}));
     // A network link has no baud rate: its bytes are counted under 0.
     const QJsonArray traffic = json["traffic"].toArray();
     ASSERT_EQ(traffic.size(), 1);
@@ -103,20 +107,30 @@ TEST(CardSimProgram, TcpCardWritesItsStateOnSigterm)
     EXPECT_EQ(traffic[0].toObject()["to_pc"].toInt(), 7);
 }
 
-TEST(CardSimProgram, UdpCardAnswersTheSender)
+// Any loopback address serves a card of its own; the state counts each
+// firmware command by its letters.
+TEST(CardSimProgram, UdpCardAnswersTheSenderOnTheAddressItServes)
 {
+    TempDir dir;
+    const std::string state = dir.Path() + "card.json";
+    constexpr std::uint32_t Served = 0x7F000006;  // 127.0.0.6
     ChildProcess card;
-    ASSERT_TRUE(card.Start({CORVANE_CARDSIM, "--udp", "0"}));
+    ASSERT_TRUE(card.Start({CORVANE_CARDSIM, "--udp", "0", "--address", "127.0.0.6", "--state", state}));
     const int port = std::stoi("0" + card.ReadLine());
     ASSERT_GT(port, 0);
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     const sockaddr_in local = Loopback(0);
     ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local), 0);
-    const sockaddr_in remote = Loopback(port);
+    const sockaddr_in remote = Loopback(port, Served);
     ASSERT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote), 0);
+    EXPECT_EQ(Query(fd), "DEV57\r\n");
+    (void)!::write(fd, "5@", 2);
+    EXPECT_EQ(ReadSome(fd, 7), "ADBG5\r\n");
     EXPECT_EQ(Query(fd), "DEV57\r\n");
     ::close(fd);
     EXPECT_EQ(card.Stop(SIGINT), 0);
+    const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(state))).object();
+    EXPECT_EQ(json["firmware_commands"].toObject(), (QJsonObject{{"?", 2}, {"@", 1}}));
 }
 
 // The bytes of each opening count at the speed the PC set for it: the wire time

@@ -44,3 +44,22 @@ TEST(ToolHexSum, ReportsWrongUseAndUnreadableFiles)
     EXPECT_NE(absent.Err.find(missing), std::string::npos);
     EXPECT_EQ(absent.Err.find('\n'), absent.Err.size() - 1);  // one line
 }
+
+TEST(ToolHelp, TheListAndEachCommandsOwnHelpAreAnswersNotErrors)
+{
+    const ProcessResult list = RunProcess({CORVANE_TOOL, "--help"});
+    EXPECT_EQ(list.ExitCode, 0);
+    EXPECT_EQ(list.Err, "");
+    EXPECT_NE(list.Out.find("\n  plan [--read-id] [--json] APPDIR [SCRIPT]\n"), std::string::npos) << list.Out;
+    EXPECT_EQ(RunProcess({CORVANE_TOOL, "help"}).Out, list.Out);
+
+    const ProcessResult plan = RunProcess({CORVANE_TOOL, "help", "plan"});
+    EXPECT_EQ(plan.ExitCode, 0);
+    EXPECT_EQ(plan.Out.rfind("usage: corvane-tool plan [--read-id] [--json] APPDIR [SCRIPT]\n", 0), 0u) << plan.Out;
+    EXPECT_NE(plan.Out.find("  0 no problem; 1 the update has a problem\n  2 wrong usage\n"), std::string::npos) << plan.Out;
+    EXPECT_EQ(RunProcess({CORVANE_TOOL, "plan", "--help"}).Out, plan.Out);
+
+    const ProcessResult unknown = RunProcess({CORVANE_TOOL, "help", "flash"});
+    EXPECT_EQ(unknown.ExitCode, 2);
+    EXPECT_NE(unknown.Err.find("flash"), std::string::npos);
+}

@@ -21,6 +21,8 @@ struct FaultOptions {
     double CorruptCaptureRate = 0.0;
     // Fraction of line and record acknowledgements that are never sent.
     double DropAckRate = 0.0;
+    // Fraction of replies that a stray byte of line noise goes in front of.
+    double NoiseRate = 0.0;
     // Commands (as the card names them: "P3", "V0", "M1", "57", "RS" ...) that fail.
     std::set<std::string> Refused;
     // After this many commands the card answers nothing more (0: never).

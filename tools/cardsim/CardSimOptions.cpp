@@ -53,8 +53,10 @@ CardSimCommandLine ParseCardSimCommandLine(const QStringList& arguments)
     parser.addHelpOption();
     const QList<QCommandLineOption> options = {
         {"pty", "Serve a new pseudo-terminal; its slave device is the updater's serial port."},
-        {"tcp", "Listen for the updater on TCP port <port> of 127.0.0.1 (0: a free port).", "port"},
-        {"udp", "Serve UDP port <port> of 127.0.0.1 (0: a free port); replies go to the sender.", "port"},
+        {"tcp", "Listen for the updater on TCP port <port> (0: a free port).", "port"},
+        {"udp", "Serve UDP port <port> (0: a free port); replies go to the sender.", "port"},
+        {"address", "The local IPv4 address --tcp and --udp serve on (default 127.0.0.1; any of\n"
+                    "127.0.0.0/8 serves a card of its own on the loopback).", "ip"},
         {"baud-pacing", "On --pty, carry bytes no faster than the baud rate the updater has set."},
         {"type", "Device type the card reports and its boot loader accepts: 57 or 58 (default 57).", "code"},
         {"device-id", "Device identifier, 4 hex digits (default AAAA).", "hex"},
@@ -62,13 +64,15 @@ CardSimCommandLine ParseCardSimCommandLine(const QStringList& arguments)
                           "extended boot area 4000-5FFF plus 6000).", "hex"},
         {"start-in-bootloader", "Start in the boot loader, as a card switched on with ENTER pushed."},
         {"version", "Preset the version of a component: C=VVVV, C a hex digit, VVVV 4 characters\n"
-                    "(repeatable; unset components read 0000).", "C=VVVV"},
+                    "(repeatable; unset components read 0000). Without a value: print the package's\n"
+                    "version and stop.", "C=VVVV"},
         {"absent-card", "Card number 0-9 that does not answer a ping (repeatable).", "n"},
         {"mcu-id", "Identifier (2 characters) the banks report to D0-D7 (default 5A).", "id"},
         {"jtag-idcodes", "IDCODEs of the JTAG chain, nearest TDO first, comma-separated hex\n"
                          "(default 1C0DE0A5).", "list"},
         {"state", "On exit (also on SIGTERM or SIGINT) write what the card holds to <file> as JSON,\n"
-                  "with the bytes its link carried each way by baud rate (0: network).", "file"},
+                  "with the bytes its link carried each way by baud rate (0: network) and the\n"
+                  "firmware's commands counted by their letters.", "file"},
         {"trace", "Print every transmission to stderr."},
         {"seed", "Seed of the fault injection (default 1).", "n"},
         {"repeat-rate", "Fraction of HEX lines and JTAG records answered \"R\".", "f"},
@@ -77,12 +81,20 @@ CardSimCommandLine ParseCardSimCommandLine(const QStringList& arguments)
         {"drop-rate", "Fraction of HEX lines and JTAG records received with one character lost.", "f"},
         {"corrupt-capture-rate", "Fraction of captured-data replies sent with one digit changed.", "f"},
         {"drop-ack-rate", "Fraction of HEX line acknowledgements never sent (the updater then waits).", "f"},
+        {"noise-rate", "Fraction of replies sent with one stray byte in front (NUL, ESC, DEL, 0x80-0xFF),\n"
+                       "as line noise puts there; on every link.", "f"},
         {"refuse", "Make a command fail (repeatable): P0-P7/PB fail their erase, V/UV/OP their write,\n"
                    "T its read, M its ping, 57/58 the device type; other commands answer \"I\".", "command"},
         {"silent-after", "Answer nothing after <n> commands.", "n"},
         {"close-after", "Drop the network connection after <n> commands.", "n"},
     };
     parser.addOptions(options);
+    // "--version" followed by no value of its own asks for the package's version.
+    const qsizetype version = arguments.indexOf(QStringLiteral("--version"));
+    if (version > 0 && (version + 1 == arguments.size() || arguments[version + 1].startsWith('-'))) {
+        std::printf("corvane-cardsim %s\n", CORVANE_PACKAGE_VERSION);
+        std::exit(0);
+    }
     parser.process(arguments);
 
     CardSimCommandLine line;
@@ -98,6 +110,12 @@ CardSimCommandLine ParseCardSimCommandLine(const QStringList& arguments)
     if (parser.isSet("udp")) {
         line.Link = CardSimCommandLine::Transport::Udp;
         line.Port = static_cast<quint16>(Number(parser, "udp", 10, 65535));
+    }
+    if (parser.isSet("address")) {
+        if (line.Link == CardSimCommandLine::Transport::Pty)
+            Fail(parser, "--address goes with --tcp or --udp");
+        if (!line.Address.setAddress(parser.value("address")) || line.Address.protocol() != QAbstractSocket::IPv4Protocol)
+            Fail(parser, QStringLiteral("--address takes an IPv4 address: %1").arg(parser.value("address")));
     }
     line.BaudPacing = parser.isSet("baud-pacing");
     line.Trace = parser.isSet("trace");
@@ -159,6 +177,8 @@ CardSimCommandLine ParseCardSimCommandLine(const QStringList& arguments)
         faults.CorruptCaptureRate = Rate(parser, "corrupt-capture-rate");
     if (parser.isSet("drop-ack-rate"))
         faults.DropAckRate = Rate(parser, "drop-ack-rate");
+    if (parser.isSet("noise-rate"))
+        faults.NoiseRate = Rate(parser, "noise-rate");
     for (const QString& command : parser.values("refuse"))
         faults.Refused.insert(command.toStdString());
     if (parser.isSet("silent-after"))

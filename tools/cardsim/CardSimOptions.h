@@ -3,6 +3,7 @@
 
 #include "CardOptions.h"
 
+#include <QHostAddress>
 #include <QStringList>
 
 #include <cstdint>
@@ -12,6 +13,8 @@ struct CardSimCommandLine {
     enum class Transport { None, Pty, Tcp, Udp };
     Transport Link = Transport::None;
     quint16 Port = 0;
+    // The local address --tcp and --udp serve on.
+    QHostAddress Address = QHostAddress::LocalHost;
     bool BaudPacing = false;
     bool Trace = false;
     std::string StateFile;

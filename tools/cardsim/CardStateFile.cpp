@@ -61,6 +61,11 @@ QJsonObject CardStateJson(const SimulatedCard& card, const CardTraffic& traffic)
         });
     }
 
+    QJsonObject firmwareCommands;
+    for (const auto& [command, count] : card.FirmwareCommands())
+        firmwareCommands.insert(QString::fromLatin1(command.data(), static_cast<qsizetype>(command.size())),
+                                static_cast<qint64>(count));
+
     QJsonArray carried;
     for (const auto& [baud, bytes] : traffic)
         carried.append(QJsonObject{{"baud", static_cast<qint64>(baud)},
@@ -81,7 +86,9 @@ QJsonObject CardStateJson(const SimulatedCard& card, const CardTraffic& traffic)
                              {"devices", devices}}},
         {"counts", QJsonObject{{"commands", static_cast<qint64>(card.CommandsReceived())},
                                {"retransmissions", static_cast<qint64>(card.RetransmissionsRequested())},
-                               {"sync_probes", static_cast<qint64>(card.SyncProbesReceived())}}},
+                               {"sync_probes", static_cast<qint64>(card.SyncProbesReceived())},
+                               {"noise_bytes", static_cast<qint64>(card.NoiseBytesSent())}}},
+        {"firmware_commands", firmwareCommands},
         {"traffic", carried},
     };
 }

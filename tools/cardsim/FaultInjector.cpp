@@ -1,7 +1,13 @@
 #include "FaultInjector.h"
 
+#include <iterator>
+
 namespace {
 constexpr char HexDigits[] = "0123456789ABCDEF";
+// NUL, ESC, DEL, 0xFF and the upper half but 0xFF: what a line in trouble makes.
+constexpr unsigned char NoiseLow[] = {0x00, 0x1B, 0x7F, 0xFF};
+constexpr unsigned char NoiseHighFirst = 0x80;
+constexpr unsigned char NoiseHighLast = 0xFE;
 }
 
 FaultInjector::FaultInjector(const FaultOptions& options) : Options(options), Random(options.Seed) {}
@@ -50,6 +56,18 @@ bool FaultInjector::DamageCapture(std::string& hexText)
         return false;
     const std::size_t at = Pick(hexText.size());
     hexText[at] = OtherHexDigit(hexText[at]);
+    return true;
+}
+
+bool FaultInjector::AddNoise(std::string& reply)
+{
+    if (reply.empty() || !Chance(Options.NoiseRate))
+        return false;
+    constexpr std::size_t choices = std::size(NoiseLow) + (NoiseHighLast - NoiseHighFirst + 1);
+    const std::size_t pick = Pick(choices);
+    const unsigned char noise =
+        pick < std::size(NoiseLow) ? NoiseLow[pick] : static_cast<unsigned char>(NoiseHighFirst + (pick - std::size(NoiseLow)));
+    reply.insert(reply.begin(), static_cast<char>(noise));
     return true;
 }
 

@@ -16,6 +16,9 @@ public:
     bool DamageIncoming(std::string& message, bool canLose);
     bool RequestRepeat() { return Chance(Options.RepeatRate); }
     bool DropAck() { return Chance(Options.DropAckRate); }
+    // A stray byte in front of an outgoing reply, as a moved cable or a glitch on
+    // a long line makes: one that cannot begin any reply. True when added.
+    bool AddNoise(std::string& reply);
     // One hex digit of an outgoing captured-data text changed.
     bool DamageCapture(std::string& hexText);
 

@@ -119,8 +119,12 @@ SimulatedCard::SimulatedCard(const CardOptions& options, std::function<std::uint
 
 void SimulatedCard::Reply(const std::string& text)
 {
-    if (!Silent() && OnOutput)
-        OnOutput(text);
+    if (Silent() || !OnOutput)
+        return;
+    std::string reply = text;
+    if (Faults.AddNoise(reply))
+        ++NoiseBytes;
+    OnOutput(reply);
 }
 
 void SimulatedCard::CountCommand()
@@ -193,6 +197,7 @@ void SimulatedCard::FirmwareInput()
         default:
             break;  // not a firmware command: dropped with the digits before it
         }
+        ++FirmwareTally[Input.substr(i, used - i)];
         CountCommand();
         Input.erase(0, used);
         i = 0;

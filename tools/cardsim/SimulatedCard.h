@@ -69,10 +69,15 @@ public:
     std::uint16_t DeviceType() const { return Options.DeviceType; }
     std::uint16_t DeviceId() const { return Options.DeviceId; }
     std::uint64_t CommandsReceived() const { return Commands; }
+    // The firmware's commands by their letters ("?", "yU", ...; any other
+    // character that ended a command as itself), and how often each came.
+    const std::map<std::string, std::uint64_t>& FirmwareCommands() const { return FirmwareTally; }
     std::uint64_t RetransmissionsRequested() const { return Retransmissions; }
     // Every "%" the boot loader received, answered or not.
     std::uint64_t SyncProbesReceived() const { return SyncProbes; }
     std::uint64_t EffectRecordsExecuted() const { return RecordsExecuted; }
+    // Stray bytes put in front of replies (fault injection).
+    std::uint64_t NoiseBytesSent() const { return NoiseBytes; }
 
 private:
     enum class Expect { Command, Text, HexLines, JtagRecords, StreamData, CaptureAck };
@@ -136,6 +141,8 @@ private:
     std::uint64_t RecordsExecuted = 0;
 
     std::uint64_t Commands = 0;
+    std::map<std::string, std::uint64_t> FirmwareTally;
     std::uint64_t Retransmissions = 0;
     std::uint64_t SyncProbes = 0;
+    std::uint64_t NoiseBytes = 0;
 };

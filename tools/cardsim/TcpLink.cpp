@@ -1,13 +1,16 @@
 #include "TcpLink.h"
 
-TcpLink::TcpLink(SimulatedCard& card, quint16 port) : CardLink(card), Port(port)
+#include <utility>
+
+TcpLink::TcpLink(SimulatedCard& card, quint16 port, QHostAddress address)
+    : CardLink(card), Port(port), Served(std::move(address))
 {
     QObject::connect(&Server, &QTcpServer::newConnection, &Server, [this] { Accept(); });
 }
 
 bool TcpLink::Start(std::string& error)
 {
-    if (Server.listen(QHostAddress::LocalHost, Port))
+    if (Server.listen(Served, Port))
         return true;
     error = Server.errorString().toStdString();
     return false;

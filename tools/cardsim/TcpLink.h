@@ -1,16 +1,17 @@
-// The card on a TCP port of 127.0.0.1; one PC connection at a time (a new one
-// replaces the old).
+// The card on a TCP port of one local address; one PC connection at a time (a
+// new one replaces the old).
 #pragma once
 
 #include "CardLink.h"
 
+#include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QPointer>
 
 class TcpLink : public CardLink {
 public:
-    TcpLink(SimulatedCard& card, quint16 port);
+    TcpLink(SimulatedCard& card, quint16 port, QHostAddress address = QHostAddress::LocalHost);
     bool Start(std::string& error) override;
     std::string Address() const override;
 
@@ -22,6 +23,7 @@ private:
     void Accept();
 
     quint16 Port;
+    QHostAddress Served;
     QTcpServer Server;
     QPointer<QTcpSocket> Peer;
 };

@@ -2,14 +2,17 @@
 
 #include <QNetworkDatagram>
 
-UdpLink::UdpLink(SimulatedCard& card, quint16 port) : CardLink(card), Port(port)
+#include <utility>
+
+UdpLink::UdpLink(SimulatedCard& card, quint16 port, QHostAddress address)
+    : CardLink(card), Port(port), Served(std::move(address))
 {
     QObject::connect(&Socket, &QUdpSocket::readyRead, &Socket, [this] { Read(); });
 }
 
 bool UdpLink::Start(std::string& error)
 {
-    if (Socket.bind(QHostAddress::LocalHost, Port))
+    if (Socket.bind(Served, Port))
         return true;
     error = Socket.errorString().toStdString();
     return false;

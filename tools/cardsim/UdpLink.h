@@ -1,5 +1,5 @@
-// The card on a UDP port of 127.0.0.1; each reply goes to the address and port
-// the last datagram came from (the updater's local port).
+// The card on a UDP port of one local address; each reply goes to the address
+// and port the last datagram came from (the updater's local port).
 #pragma once
 
 #include "CardLink.h"
@@ -9,7 +9,7 @@
 
 class UdpLink : public CardLink {
 public:
-    UdpLink(SimulatedCard& card, quint16 port);
+    UdpLink(SimulatedCard& card, quint16 port, QHostAddress address = QHostAddress::LocalHost);
     bool Start(std::string& error) override;
     std::string Address() const override;
 
@@ -20,6 +20,7 @@ private:
     void Read();
 
     quint16 Port;
+    QHostAddress Served;
     QUdpSocket Socket;
     QHostAddress PeerAddress;
     quint16 PeerPort = 0;

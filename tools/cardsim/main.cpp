@@ -51,8 +51,8 @@ std::unique_ptr<CardLink> MakeLink(const CardSimCommandLine& line, SimulatedCard
 {
     switch (line.Link) {
     case CardSimCommandLine::Transport::Pty: return std::make_unique<PtyLink>(card, line.BaudPacing);
-    case CardSimCommandLine::Transport::Tcp: return std::make_unique<TcpLink>(card, line.Port);
-    case CardSimCommandLine::Transport::Udp: return std::make_unique<UdpLink>(card, line.Port);
+    case CardSimCommandLine::Transport::Tcp: return std::make_unique<TcpLink>(card, line.Port, line.Address);
+    case CardSimCommandLine::Transport::Udp: return std::make_unique<UdpLink>(card, line.Port, line.Address);
     case CardSimCommandLine::Transport::None: break;
     }
     return nullptr;

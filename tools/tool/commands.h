@@ -14,4 +14,6 @@ int RunHexSum(const std::vector<std::string>& args, std::ostream& out, std::ostr
 int RunConvertSvf(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunPlan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunBundle(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunVerify(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunTranslate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
