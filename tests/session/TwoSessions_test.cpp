@@ -20,7 +20,12 @@ TEST(TwoSessions, UpdateTwoCardsAtOnceOverTcp)
     // Both are under way before either has ended.
     ASSERT_TRUE(WaitUntil([&] { return first.Bench.HasLine("Device ID : AAAA") && second.Bench.HasLine("Device ID : AAAA"); }));
     EXPECT_TRUE(first.Bench.RunEnds.empty() && second.Bench.RunEnds.empty());
-    ASSERT_TRUE(WaitUntil([&] { return !first.Bench.RunEnds.empty() && !second.Bench.RunEnds.empty(); }, 30000));
+    // A run ends, then the next idle tick prompts for START: wait for both prompts,
+    // so that the two lists are compared at the same point.
+    const auto endedAndPrompted = [](const RunBench& run) {
+        return !run.Bench.RunEnds.empty() && run.Bench.HasLine("Click on button START to begin program operation");
+    };
+    ASSERT_TRUE(WaitUntil([&] { return endedAndPrompted(first) && endedAndPrompted(second); }, 30000));
 
     const std::vector<TUpdateSession::TRunResult> completed{TUpdateSession::TRunResult::Completed};
     EXPECT_EQ(first.Bench.RunEnds, completed);
