@@ -57,7 +57,7 @@ bool THexUploader::EraseStarted()
 
 bool THexUploader::EraseDone()
 {
-    switch (PollReply()) {
+    switch (PollReply(RepliesAckOrFailed)) {
     case ReplyAccepted:
         ConsumeReply();
         if (Area.EraseIsAStep)
@@ -89,7 +89,7 @@ void THexUploader::SendLine(std::int32_t index)
 
 bool THexUploader::LineAcknowledged()
 {
-    switch (PollReply()) {
+    switch (PollReply(RepliesUpload)) {
     case ReplyAccepted:
         ConsumeReply();
         StepProgress();
@@ -125,7 +125,7 @@ void THexUploader::SendChecksumRecord()
 
 THexUploader::Answer THexUploader::ChecksumAnswer()
 {
-    switch (PollReply()) {
+    switch (PollReply(RepliesUpload)) {
     case ReplyAccepted:
         ConsumeReply();
         if (Area.ClearAfterVerify)

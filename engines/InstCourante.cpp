@@ -325,7 +325,7 @@ void TInstCrt::StartVersionComparison()
 
 void TInstCrt::CompareVersion()
 {
-    PollInput();
+    DropNoiseBeforeText();
     if (InBuffer.find(ReplyAccepted) == VersionReplyLength) {
         State = InstState::Done;
         const std::string version = InBuffer.substr(0, VersionReplyLength);
@@ -372,10 +372,7 @@ void TInstCrt::SendPing()
 
 void TInstCrt::AwaitPingReply()
 {
-    PollInput();
-    if (InBuffer.empty())
-        return;
-    const char reply = InBuffer.front();
+    const char reply = PollReply(RepliesPing);
     if (reply == ReplyAccepted) {
         ConsumeReply();
         Info(InfoPingOk);

@@ -78,6 +78,8 @@ inline constexpr char NoTcpConnectionFormat[] = "No connection to %s: it was nev
 inline constexpr char NoTcpConnectionPending[] = "no reply yet";
 // The card has sent nothing for a while during a run; the operator decides.
 inline constexpr char CardSilentFormat[] = "No reply from the card for %s s: check the link, or %s";
+// The card keeps sending, but nothing the run waits for: the text of a link that mangles every reply.
+inline constexpr char CardTextNoReplyFormat[] = "The card sends text but no reply on %s: check the link";
 // What each view of a run has for choosing a serial device and for stopping.
 inline constexpr char HintChooseDeviceWindow[] = "Port menu, Serial device...";
 inline constexpr char HintChooseDeviceCards[] = "Add serial devices...";
@@ -272,7 +274,7 @@ inline constexpr char UsageUdpLocalPortTwice[] = "two UDP cards on one local por
 inline constexpr char ManualMotherboard[] = "MB";
 inline constexpr char ManualMcu[] = "MCU";
 inline constexpr char ManualProm1[] = "PROM1";
-inline constexpr char BatchTimedOut[] = "No reply from the card for %s s: the run was stopped";
+inline constexpr char BatchTimedOut[] = "No reply from the card for %s s";
 inline constexpr char BatchStopped[] = "Stopped by signal %s";
 inline constexpr char ProgressOverall[] = "Overall ";
 inline constexpr char ProgressOperation[] = "Operation ";
@@ -284,6 +286,7 @@ inline constexpr char SummaryResult[] = "RESULT";
 inline constexpr char SummaryDuration[] = "DURATION";
 inline constexpr char SummaryLines[] = "LINES SENT";
 inline constexpr char SummaryRetries[] = "RETRANSMISSIONS";
+inline constexpr char SummaryNoise[] = "NOISE DROPPED";
 inline constexpr char SummaryMessage[] = "MESSAGE";
 inline constexpr char SummaryCompleted[] = "completed";
 inline constexpr char SummaryFailed[] = "failed";
@@ -359,6 +362,12 @@ inline constexpr char ReplyUnknown = 'I';
 inline constexpr char ReplyRepeat = 'R';
 inline constexpr char ReplyEscape = '\x1B';
 inline constexpr char LineEnd[] = "\r\n";
+// The bytes that can begin a reply each kind of wait accepts; any other byte in
+// front of the reply is line noise and is dropped.
+inline constexpr char RepliesSync[] = {ReplyAccepted, '\0'};
+inline constexpr char RepliesAckOrFailed[] = {ReplyAccepted, ReplyFailed, '\0'};
+inline constexpr char RepliesUpload[] = {ReplyAccepted, ReplyFailed, ReplyRepeat, '\0'};
+inline constexpr char RepliesPing[] = {ReplyAccepted, ReplyFailed, ReplyUnknown, '\0'};
 
 inline constexpr char CmdSyncProbe[] = "%";
 inline constexpr char CmdBootUpload[] = "PB";
@@ -473,6 +482,7 @@ inline constexpr char LogVersionWritten[] = "Written     : ";
 inline constexpr char LogSkipped[] = "Skipped     : ";
 inline constexpr char LogLines[] = "Lines run   : ";
 inline constexpr char LogRetransmissions[] = ", retransmissions ";
+inline constexpr char LogNoise[] = ", noise bytes dropped ";
 inline constexpr char LogResult[] = "Result      : ";
 
 // ---- Several cards in one window ----------------------------------------------------

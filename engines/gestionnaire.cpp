@@ -1,6 +1,9 @@
 #include "gestionnaire.h"
 
 #include "constante.h"
+#include "textutil.h"
+
+#include <iterator>
 
 void TGestionnaire::Raise(const TNotifyEvent& event)
 {
@@ -26,6 +29,8 @@ void TGestionnaire::Reset()
     UpdateAllowed = false;
     DeviceID = 0;
     RetryCount = 0;
+    NoiseDropped = 0;
+    LastNoise = 0;
 }
 
 bool TGestionnaire::PlanLine(std::string_view, TOperationPlan&) const { return false; }
@@ -76,9 +81,42 @@ void TGestionnaire::ClearInput()
     Raise(OnChangeBufIn);
 }
 
-char TGestionnaire::PollReply()
+void TGestionnaire::DropNoise(std::string_view replyStarts)
 {
     PollInput();
+    DropNoiseAtFront(replyStarts);
+}
+
+void TGestionnaire::DropNoiseAtFront(std::string_view replyStarts)
+{
+    std::size_t noise = 0;
+    while (noise < InBuffer.size() && replyStarts.find(InBuffer[noise]) == std::string_view::npos)
+        ++noise;
+    DropNoiseBytes(noise);
+}
+
+void TGestionnaire::DropNoiseBeforeText()
+{
+    PollInput();
+    std::size_t noise = 0;
+    while (noise < InBuffer.size() && !IsPrintable(InBuffer[noise]))
+        ++noise;
+    DropNoiseBytes(noise);
+}
+
+void TGestionnaire::DropNoiseBytes(std::size_t count)
+{
+    if (count == 0)
+        return;
+    InBuffer.erase(0, count);
+    NoiseDropped += count;
+    LastNoise = count;
+    Raise(OnNoise);
+}
+
+char TGestionnaire::PollReply(std::string_view replyStarts)
+{
+    DropNoise(replyStarts);
     return InBuffer.empty() ? NoReply : InBuffer.front();
 }
 
@@ -86,7 +124,8 @@ void TGestionnaire::ConsumeReply() { ConsumeInput(InBuffer.substr(0, 1)); }
 
 bool TGestionnaire::Acknowledged(char refusal, std::string_view message)
 {
-    const char reply = PollReply();
+    const char replyStarts[] = {constante::ReplyAccepted, refusal};
+    const char reply = PollReply(std::string_view(replyStarts, std::size(replyStarts)));
     if (reply == constante::ReplyAccepted) {
         ConsumeReply();
         return true;

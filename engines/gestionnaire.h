@@ -54,6 +54,9 @@ public:
     void SetUpdateAllowed(bool allowed) { UpdateAllowed = allowed; }
     bool IsUpdateAllowed() const { return UpdateAllowed; }
     std::int32_t GetRetryCount() const { return RetryCount; }
+    // Bytes of line noise the waits dropped since Reset, and in the last drop.
+    std::uint64_t GetNoiseDropped() const { return NoiseDropped; }
+    std::size_t GetLastNoise() const { return LastNoise; }
     // Folder of the data files named in operation lines; ends with "/".
     const std::string& GetCurentDir() const { return CurentDir; }
     void SetCurentDir(std::string_view dir) { CurentDir = dir; }
@@ -76,6 +79,10 @@ public:
     TNotifyEvent OnOptionChange;
     // The card asked for a text again (GetRetryCount: the operation's count so far).
     TNotifyEvent OnRetransmission;
+    // A wait dropped bytes of line noise (GetLastNoise) from the front of
+    // InBuffer: the host takes InBuffer back as for OnChangeBufIn, but no reply
+    // was taken.
+    TNotifyEvent OnNoise;
 
 protected:
     // ---- Engine side, used inside Step.
@@ -89,8 +96,19 @@ protected:
     // Removes the first s.size() characters of InBuffer, whatever they are.
     void ConsumeInput(std::string_view s);
     void ClearInput();
-    // PollInput, then the character at the front of InBuffer; NoReply when nothing has arrived.
-    char PollReply();
+    // Every wait drops, before it looks at InBuffer, the bytes at its front that
+    // cannot begin a reply it accepts: a real line puts stray bytes (a NUL, 0xFF,
+    // a glitch) in front of replies, and a wait that never moved past them would
+    // never see the reply behind. PollInput first.
+    void DropNoise(std::string_view replyStarts);
+    // The same on what InBuffer holds, without polling.
+    void DropNoiseAtFront(std::string_view replyStarts);
+    // The same for a reply that carries text: it begins with a printable character.
+    void DropNoiseBeforeText();
+    // Drops count bytes of line noise from the front of InBuffer.
+    void DropNoiseBytes(std::size_t count);
+    // DropNoise, then the character at the front of InBuffer; NoReply when nothing is left.
+    char PollReply(std::string_view replyStarts);
     // Consumes the character at the front of InBuffer.
     void ConsumeReply();
     // One poll for the card's "."; true when it came and was consumed. The
@@ -111,6 +129,8 @@ protected:
     std::int32_t DeviceID = 0;
     bool UpdateAllowed = false;
     std::int32_t RetryCount = 0;
+    std::uint64_t NoiseDropped = 0;
+    std::size_t LastNoise = 0;
     bool Busy = false;
     std::string CurentDir;
     const TFileSource* Files = &DiskFiles();

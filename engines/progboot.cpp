@@ -108,7 +108,9 @@ void TProgBoot::AwaitBootLoader()
         State = BootState::SendSyncProbe;  // probe again on the next step
         return;
     }
-    // Whatever the card sent before it was ready is noise; a "." anywhere means ready.
+    // Whatever the card sent before it was ready is noise; a "." anywhere means
+    // ready, and what came with it goes too.
+    DropNoiseAtFront(RepliesSync);
     const std::string received = InBuffer;
     for (const char c : received) {
         ConsumeReply();
@@ -127,7 +129,7 @@ void TProgBoot::SendDeviceType()
 
 void TProgBoot::AwaitDeviceType()
 {
-    switch (PollReply()) {
+    switch (PollReply(RepliesAckOrFailed)) {
     case ReplyAccepted:
         ConsumeReply();
         State = BootState::ReadIdentification;
@@ -147,7 +149,7 @@ void TProgBoot::AwaitDeviceType()
 
 void TProgBoot::ReadIdentification()
 {
-    PollInput();
+    DropNoiseBeforeText();
     if (InBuffer.find(ReplyAccepted) != IdentificationReplyLength)
         return;
     const std::string_view reply = std::string_view(InBuffer).substr(0, IdentificationReplyLength);

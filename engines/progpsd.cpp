@@ -134,7 +134,7 @@ void TProgPsd::StartUpload()
 
 void TProgPsd::ReadMcuId()
 {
-    PollInput();
+    DropNoiseBeforeText();
     if (InBuffer.find(ReplyAccepted) != McuIdReplyLength)
         return;
     Info(InfoIdNumber + InBuffer.substr(0, McuIdReplyLength));

@@ -118,3 +118,21 @@ bool StrToInt32(std::string_view text, std::int32_t& value)
     value = static_cast<std::int32_t>(bits);
     return true;
 }
+
+std::string ControlsEscaped(std::string_view text)
+{
+    static constexpr char Digits[] = "0123456789abcdef";
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && c != '\n') || byte == 0x7F) {
+            escaped += "\\x";
+            escaped += Digits[byte >> 4];
+            escaped += Digits[byte & 0x0F];
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}

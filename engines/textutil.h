@@ -13,6 +13,15 @@ std::string TrimRight(std::string_view text);
 
 bool StartsWith(std::string_view text, std::string_view prefix);
 
+// A character from " " to "~": what a reply carrying text can begin with.
+inline bool IsPrintable(char c) { return c >= ' ' && c <= '~'; }
+
+// The text as it may go to a terminal or a log: every control character but
+// the line break, and DEL, becomes "\x" and two hexadecimal digits ("\x1b"),
+// so bytes from the card or an update file cannot move the cursor, clear the
+// screen or forge a line of their own.
+std::string ControlsEscaped(std::string_view text);
+
 // The pattern with each "%s" replaced by the next argument, in one pass: a "%s"
 // that an argument brings along is printed as it is. A "%s" left without an
 // argument stays.

@@ -2,7 +2,9 @@
 // replies, one per poll, with any data file beside it.
 //
 // Input: one byte choosing the engine (bits 0-1: boot loader, card check, PSD
-// bank, JTAG; bit 2: the card has been identified), the operation line up to
+// bank, JTAG; bit 2: the card has been identified; bit 3: the operation runs a
+// second time with a byte of line noise in front of every reply, and must do
+// exactly what it did on the clean line), the operation line up to
 // "\n", the content of the data file "F" up to a zero byte, then the replies
 // separated by 0xFF. The folder also holds a sub-folder "D", for lines that name
 // a folder instead of a file.
@@ -31,6 +33,9 @@ constexpr int StepsPerReply = 4;
 constexpr int StepsBeyondReplies = 64;
 // A failed engine is stepped this many more times to show that it stays still.
 constexpr int StepsWhenHalted = 3;
+// Bytes a real line inserts that can begin no reply of any wait (ESC, which can
+// begin the JTAG engine's, has tests of its own).
+constexpr char NoiseBytes[] = {'\x00', '\x7F', '\x80', '\x9B', '\xC3', '\xFE'};
 
 struct DataFiles {
     DataFiles() { std::filesystem::create_directory(Dir.Path() + "D"); }
@@ -136,9 +141,10 @@ void CheckEnding(Engine& engine, const TestHost& host, bool play, const std::str
             "a finished play has accepted the captured bits of every scan with TDO");
 }
 
+// The events of the operation.
 template <typename Engine>
-void Exercise(Engine& engine, bool identified, const std::string& line, const std::string& content,
-              const std::vector<std::string>& replies)
+std::vector<std::string> Exercise(Engine& engine, bool identified, const std::string& line, const std::string& content,
+                                  const std::vector<std::string>& replies)
 {
     constexpr bool play = std::is_same_v<Engine, TProgJtag>;
     TestHost host(engine);
@@ -150,12 +156,43 @@ void Exercise(Engine& engine, bool identified, const std::string& line, const st
     engine.Step();
     if (!engine.IsBusy()) {
         Require(host.Events.empty(), "an engine that does not take a line does nothing");
-        return;
+        return host.Events;
     }
     const int limit = StepsPerReply * static_cast<int>(replies.size()) + StepsBeyondReplies;
     for (int step = 0; engine.IsBusy() && step < limit; ++step)
         engine.Step();
     CheckEnding(engine, host, play, line, content);
+    return host.Events;
+}
+
+std::vector<std::string> WithNoise(const std::vector<std::string>& replies)
+{
+    std::vector<std::string> noisy;
+    for (const std::string& reply : replies)
+        noisy.push_back(reply.empty() ? reply : NoiseBytes[noisy.size() % std::size(NoiseBytes)] + reply);
+    return noisy;
+}
+
+// A fresh engine, made as the selector says, through the operation on the replies.
+template <typename Engine>
+std::vector<std::string> Fresh(bool identified, const std::string& line, const std::string& content,
+                               const std::vector<std::string>& replies)
+{
+    Engine engine;
+    std::uint32_t now = 0;
+    if constexpr (std::is_same_v<Engine, TInstCrt> || std::is_same_v<Engine, TProgJtag>)
+        engine.TickCount = [&now] { return now += 1000; };  // every pause is over at the next look
+    return Exercise(engine, identified, line, content, replies);
+}
+
+template <typename Engine>
+void CleanAndNoisy(bool identified, bool noisy, const std::string& line, const std::string& content,
+                   const std::vector<std::string>& replies)
+{
+    const std::vector<std::string> clean = Fresh<Engine>(identified, line, content, replies);
+    if (noisy)
+        Require(Fresh<Engine>(identified, line, content, WithNoise(replies)) == clean,
+                "noise in front of the replies changes nothing the engine does");
 }
 
 }  // namespace
@@ -170,31 +207,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WriteDataFile(content);
     const std::vector<std::string> replies = input.Pieces(ReplyEnd);
 
+    const bool noisy = (selector & 8) != 0;
     switch (selector & 3) {
-    case 0: {
-        TProgBoot engine;
-        Exercise(engine, identified, line, content, replies);
-        break;
-    }
-    case 1: {
-        TInstCrt engine;
-        std::uint32_t now = 0;
-        engine.TickCount = [&now] { return now += 1000; };  // every pause is over at the next look
-        Exercise(engine, identified, line, content, replies);
-        break;
-    }
-    case 2: {
-        TProgPsd engine;
-        Exercise(engine, identified, line, content, replies);
-        break;
-    }
-    case 3: {
-        TProgJtag engine;
-        std::uint32_t now = 0;
-        engine.TickCount = [&now] { return now += 1000; };  // the pause is over at the next look
-        Exercise(engine, identified, line, content, replies);
-        break;
-    }
+    case 0: CleanAndNoisy<TProgBoot>(identified, noisy, line, content, replies); break;
+    case 1: CleanAndNoisy<TInstCrt>(identified, noisy, line, content, replies); break;
+    case 2: CleanAndNoisy<TProgPsd>(identified, noisy, line, content, replies); break;
+    case 3: CleanAndNoisy<TProgJtag>(identified, noisy, line, content, replies); break;
     }
     return 0;
 }

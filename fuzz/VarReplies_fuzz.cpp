@@ -2,8 +2,9 @@
 // port or as datagrams, switching between the variable protocol and raw mode as
 // a run does.
 //
-// Input: one byte choosing the link (bit 0: UDP), then the arrivals separated by
-// 0xFF; an arrival that begins with 0xFE first switches the mode.
+// Input: one byte choosing the link (bit 0: UDP; bit 1: a byte of line noise
+// goes in front of every arrival), then the arrivals separated by 0xFF; an
+// arrival that begins with 0xFE first switches the mode.
 #include "FuzzSupport.h"
 
 #include "ComDriver.h"
@@ -19,6 +20,8 @@ namespace {
 constexpr char ArrivalEnd = '\xFF';
 constexpr char SwitchMode = '\xFE';
 constexpr char LineEnd[] = "\r\n";
+// Bytes a real line inserts: none can begin a reply, and none is lost before one.
+constexpr char NoiseBytes[] = {'\x00', '\x1B', '\x7F', '\x80', '\xFE'};
 
 bool IsReplyPrefix(const std::string& line)
 {
@@ -55,9 +58,12 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     FuzzInput input(data, size);
-    const bool udp = (input.Byte() & 1) != 0;
+    const std::uint8_t selector = input.Byte();
+    const bool udp = (selector & 1) != 0;
+    const bool noisy = (selector & 2) != 0;
     TComDriver driver;
     DriverWatch watch(driver);
+    std::size_t noise = 0;
     driver.SetIpLocalPort(0);
     driver.SetConType(udp ? CON_UDP : CON_RS232);  // no serial device is named: nothing opens
 
@@ -66,14 +72,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             driver.SetConMode(driver.GetConMode() == MODE_VAR ? MODE_RAW : MODE_VAR);
             arrival.erase(0, 1);
         }
+        if (noisy && !arrival.empty())
+            arrival.insert(arrival.begin(), NoiseBytes[noise++ % std::size(NoiseBytes)]);
         watch.Raw.clear();
         if (udp)
             TComDriverFeed::CardDatagram(driver, arrival);
         else
             TComDriverFeed::Serial(driver, arrival);
         if (driver.GetConMode() == MODE_RAW) {
-            // A datagram counts up to its first zero byte.
-            const std::string arrived = udp ? arrival.substr(0, arrival.find('\0')) : arrival;
+            // Every byte counts, a zero byte too.
+            const std::string& arrived = arrival;
             Require(watch.Raw.size() >= arrived.size() &&
                         watch.Raw.compare(watch.Raw.size() - arrived.size(), arrived.size(), arrived) == 0,
                     "raw mode hands over every byte that arrived");

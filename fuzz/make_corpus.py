@@ -103,12 +103,15 @@ def var_replies():
         "long-tail": serial + replies("0123456789ABCDEFGHIJ", "KLMNOP", "\r\nDEV1\r\n"),
         "mode-switch": serial + replies("DEV57\r\nxyz", b"\xfe" + b"raw.bytes", "more", b"\xfe" + b"DEV58\r\n"),
         "zero-bytes": udp + replies(b"DEV5\x007\r\n", b"\xfe" + b"ab\x00cd"),
+        "noisy-hand-over": bytes([0x02]) + replies("DEV57\r\n", "UPD1\r\n", "UPD254\r\n", b"\xfe" + b"."),
+        "noisy-datagrams": bytes([0x03]) + replies("DEV58\r\n", b"\xfe" + b"1234AAAA."),
     }
 
 
 def engine_replies():
     boot, check, psd, jtag = 0, 1, 2, 3
     identified = 4
+    noisy = 8
 
     def seed(engine, line, data=b"", answers=()):
         return bytes([engine]) + line.encode() + b"\n" + data + b"\x00" + replies(*answers)
@@ -142,6 +145,11 @@ def engine_replies():
         "jtag-identifiers": seed(jtag, "D8", answers=[".", "A5E00D1C."]),
         "jtag-function": seed(jtag, "F8", answers=["."]),
         "jtag-folder": seed(jtag | identified, "P8 D", answers=["."]),
+        "noisy-boot-sync": seed(boot | noisy, "SYN", answers=["", ".", "X", ".", "1234AAAA."]),
+        "noisy-psd-upload": seed(psd | identified | noisy, "P1 F", BANK_HEX, [".", ".", ".", ".", "R", ".", ".", "."]),
+        "noisy-check-version": seed(check | noisy, "T1 0102", answers=[".", "0102."]),
+        "noisy-jtag-play": seed(jtag | identified | noisy, "P8 F", PLAY_SVF, PLAY_REPLIES),
+        "noisy-jtag-identifiers": seed(jtag | noisy, "D8", answers=[".", "A5E00D1C."]),
     }
 
 

@@ -9,7 +9,14 @@
 
 namespace {
 
-constexpr char PlayReplies[] = {constante::ReplyAccepted, constante::ReplyFailed, constante::ReplyRepeat};
+constexpr char PlayReplies[] = {constante::ReplyAccepted, constante::ReplyFailed, constante::ReplyRepeat, '\0'};
+// The answer to a streamed SDR's record begins with ESC "."; captured bits with
+// hex digits, or with ESC for the digits 1B and 00.
+constexpr char StreamReplies[] = {constante::ReplyEscape, constante::ReplyAccepted, constante::ReplyFailed,
+                                  constante::ReplyRepeat, '\0'};
+constexpr char CaptureReplies[] = {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'A', 'B', 'C', 'D', 'E', 'F',
+                                   constante::ReplyEscape, constante::ReplyAccepted, constante::ReplyFailed,
+                                   constante::ReplyRepeat, '\0'};
 
 // Inside captured data, ESC ESC stands for the digits 1B and ESC "0" for 00,
 // so that the card never has to send a bare ESC before the final ESC ".".
@@ -184,7 +191,7 @@ void TProgJtag::WaitIdentifyAck()
 
 void TProgJtag::WaitIdentifiers()
 {
-    PollInput();
+    DropNoiseBeforeText();
     const std::size_t end = InBuffer.find(constante::ReplyAccepted);
     if (end == std::string::npos || end == 0)
         return;
@@ -215,7 +222,7 @@ void TProgJtag::WaitProgramAck()
 // The card's answer to the record sent last; the first ".", "X" or "R" decides.
 void TProgJtag::Play()
 {
-    PollInput();
+    DropPlayNoise();
     switch (FindReplyChar()) {
     case constante::ReplyAccepted:
         if (StreamPending)
@@ -240,9 +247,26 @@ void TProgJtag::Play()
     }
 }
 
+// ESC is a byte of line noise as well as the first byte of the card's ESC
+// replies: an ESC that the byte after it shows to be no part of such a reply
+// goes as noise, so that it can never hold the wait.
+void TProgJtag::DropPlayNoise()
+{
+    const bool capture = !StreamPending && (ScanCode & ScanCapture) != 0;
+    const std::string_view starts = StreamPending ? StreamReplies : capture ? CaptureReplies : PlayReplies;
+    DropNoise(starts);
+    const auto inReply = [capture](char next) {
+        return next == constante::ReplyAccepted || (capture && (next == constante::ReplyEscape || next == EscapedZero));
+    };
+    while (InBuffer.size() > 1 && InBuffer[0] == constante::ReplyEscape && !inReply(InBuffer[1])) {
+        DropNoiseBytes(1);
+        DropNoiseAtFront(starts);
+    }
+}
+
 void TProgJtag::WaitEndAck()
 {
-    PollInput();
+    DropNoise(PlayReplies);
     switch (FindReplyChar()) {
     case constante::ReplyAccepted:
         ClearInput();
@@ -407,7 +431,7 @@ void TProgJtag::CloseEffectFile() { EffectFile.Close(); }
 
 char TProgJtag::FindReplyChar() const
 {
-    const std::size_t at = InBuffer.find_first_of(std::string_view(PlayReplies, std::size(PlayReplies)));
+    const std::size_t at = InBuffer.find_first_of(std::string_view(PlayReplies));
     return at == std::string::npos ? NoReply : InBuffer[at];
 }
 

@@ -97,6 +97,9 @@ private:
     void SendProgram();
     void WaitProgramAck();
     void Play();
+    // Drops the line noise in front of the card's answer to a record: what can
+    // begin that answer depends on whether a stream or captured bits are due.
+    void DropPlayNoise();
     void WaitEndAck();
     void WaitFunctionAck();
     void Finish();

@@ -93,9 +93,10 @@ void TCardFinder::Read(std::string_view data, const std::string& sender, std::ui
     const std::uint32_t address = QHostAddress(QString::fromStdString(sender)).toIPv4Address(&isIpv4);
     if (!Running || !isIpv4 || senderPort != CardPort || Asked.count(address) == 0 || Answered.count(address) != 0)
         return;
-    std::string text(TComDriver::UpToZero(data));
+    std::string text(data);
     std::string line;
     while (TComDriver::TakeVarLine(text, line)) {
+        TComDriver::DropVarNoise(line);
         std::size_t index = 0;
         std::uint32_t value = 0;
         if (!TComDriver::ParseVarReply(line, index, value) || index != static_cast<std::size_t>(constante::VarQueryIndex))

@@ -5,6 +5,8 @@
 
 #include <QTimer>
 
+#include <algorithm>
+#include <iterator>
 #include <iostream>
 
 TComDriver::TComDriver()
@@ -130,7 +132,9 @@ void TComDriver::UdpRead(std::string_view data, const std::string& senderAddress
     // Only the card's own address text and port count; any other sender is ignored.
     if (ConType != CON_UDP || senderAddress != IpRemoteAddress || senderPort != IpRemotePort)
         return;
-    RxText.append(UpToZero(data.substr(0, IoBufferSize)));
+    // Every byte counts, a zero byte too: line noise in front of a reply must
+    // not cost the reply behind it.
+    RxText.append(data.substr(0, IoBufferSize));
     Received();
 }
 
@@ -144,7 +148,7 @@ void TComDriver::TcpRead()
     const std::int64_t count = Tcp->Receive(IoBuffer.data(), static_cast<std::int64_t>(IoBuffer.size()));
     if (count <= 0)
         return;
-    RxText.append(UpToZero(std::string_view(IoBuffer.data(), static_cast<std::size_t>(count))));
+    RxText.append(IoBuffer.data(), static_cast<std::size_t>(count));
     Received();
 }
 
@@ -169,6 +173,17 @@ bool TComDriver::TakeVarLine(std::string& text, std::string& line)
     return true;
 }
 
+std::size_t TComDriver::DropVarNoise(std::string& line)
+{
+    std::size_t noise = 0;
+    while (noise < line.size() &&
+           std::none_of(std::begin(VarReplyPrefixes), std::end(VarReplyPrefixes),
+                        [&](const char* prefix) { return prefix[0] == line[noise]; }))
+        ++noise;
+    line.erase(0, noise);
+    return noise;
+}
+
 bool TComDriver::ParseVarReply(std::string_view line, std::size_t& index, std::uint32_t& value)
 {
     for (index = 0; index < VarCount; ++index) {
@@ -188,11 +203,14 @@ bool TComDriver::ParseVarReply(std::string_view line, std::size_t& index, std::u
 void TComDriver::ParseVarReplies()
 {
     std::string line;
+    // Noise goes as it comes, also while the reply behind it is still on its way.
+    NoiseDropped += DropVarNoise(RxText);
     while (TakeVarLine(RxText, line)) {
         std::size_t index = 0;
         std::uint32_t value = 0;
         if (ParseVarReply(line, index, value))
             AcceptReply(index, line, value);
+        NoiseDropped += DropVarNoise(RxText);
     }
 }
 

@@ -59,8 +59,11 @@ public:
     // The table index of the line's prefix and its value; false for a line that
     // no prefix begins, or whose number does not convert (dropped, no event).
     static bool ParseVarReply(std::string_view line, std::size_t& index, std::uint32_t& value);
-    // A network read counts up to its first zero byte.
-    static std::string_view UpToZero(std::string_view bytes) { return bytes.substr(0, bytes.find('\0')); }
+    // Drops from the front of a reply line the bytes that cannot begin any
+    // reply (line noise: a NUL, 0xFF, a glitch); how many.
+    static std::size_t DropVarNoise(std::string& line);
+    // Bytes of line noise dropped from the front of reply lines since the driver was made.
+    std::uint64_t GetNoiseDropped() const { return NoiseDropped; }
 
     // MODE_VAR only: the command of variable index (0 to 5).
     void SendVarCommand(int index);
@@ -165,6 +168,7 @@ private:
     void Raise(const TComDriverNotifyEvent& event);
 
     std::string RxText;
+    std::uint64_t NoiseDropped = 0;
     std::array<char, IoBufferSize> IoBuffer{};
     bool TcpConnecting = false;
     std::unique_ptr<TComPort> ComPort;

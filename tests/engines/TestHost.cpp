@@ -20,6 +20,10 @@ TestHost::TestHost(TGestionnaire& engine) : Engine(engine)
         sender.SetInBuffer(Received);
     };
     Engine.OnChangeBufIn = [this](TGestionnaire& sender) { Received = sender.GetInBuffer(); };
+    Engine.OnNoise = [this](TGestionnaire& sender) {
+        Received = sender.GetInBuffer();
+        Noise += sender.GetLastNoise();
+    };
     Engine.OnChangeBusy = [this](TGestionnaire& sender) {
         Events.push_back(sender.IsBusy() ? "busy:1" : "busy:0");
     };

@@ -27,6 +27,8 @@ public:
     std::vector<std::string> Transcript;
     // Progress steps since the last "max" event.
     int Progress = 0;
+    // Bytes of line noise the engine dropped.
+    std::size_t Noise = 0;
 
     // Replies handed out one per poll of the engine (an empty entry: nothing this poll).
     std::deque<std::string> PollReplies;

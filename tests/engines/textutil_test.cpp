@@ -62,3 +62,12 @@ TEST(TextUtil, ThirtyTwoBitRange)
     EXPECT_TRUE(StrToInt32("-0", v));
     EXPECT_EQ(v, 0);
 }
+
+TEST(TextUtil, ControlCharactersAreEscapedForTerminalsAndLogs)
+{
+    EXPECT_EQ(ControlsEscaped("plain text, 100%"), "plain text, 100%");
+    EXPECT_EQ(ControlsEscaped("\x1B[2J\r\tA\x7F"), "\\x1b[2J\\x0d\\x09A\\x7f");
+    EXPECT_EQ(ControlsEscaped(std::string("a\0b", 3)), "a\\x00b");
+    // The line break is the texts' own; UTF-8 goes through whole.
+    EXPECT_EQ(ControlsEscaped("one\ntwo \xC3\xA9"), "one\ntwo \xC3\xA9");
+}

@@ -102,6 +102,32 @@ TEST_F(JtagEngine, TextBeforeTheReplyIsIgnored)
     EXPECT_EQ(Errors(), V{});
 }
 
+// Line noise in front of every answer of the card, ESC among it, costs nothing:
+// the same texts go out, and an ESC that begins no reply never holds a wait.
+TEST_F(JtagEngine, LineNoiseInFrontOfEveryAnswerIsDropped)
+{
+    // (ESC ESC in front of captured bits reads as the digits 1B: the sum finds that out.)
+    for (const std::string& noise : {std::string(1, '\0'), std::string("\xFF"), Esc, Esc + "\x80"}) {
+        Restart();
+        host.Sent.clear();
+        host.Noise = 0;
+        Play("SDR 32 TDI (00000000) TDO (12345678);\r\nSDR 16 TDI (1234);\r\n",
+             {{"P8", {noise + "."}},
+              {":010020F300EC\r\n", {noise + "7856341214" + Esc + "."}},
+              {".", {noise + "."}},
+              {":010010630686\r\n", {noise + Esc + "."}},
+              {"341246", {noise + "."}},
+              {Eof, {noise + "."}}});
+        EXPECT_EQ(host.Sent, (V{"P8", ":010020F300EC\r\n", ".", ":010010630686\r\n", "341246", Eof}));
+        EXPECT_EQ(Errors(), V{});
+        EXPECT_EQ(host.Noise, 6 * noise.size());
+
+        host.Card = [noise](const std::string& sent) { return sent == "D8" ? noise + "." + noise + "12345678." : ""; };
+        RunLine(engine, "D8", 20);
+        EXPECT_EQ(host.EventsOf("info").back(), "ID Number : 78563412");
+    }
+}
+
 TEST_F(JtagEngine, CapturedDataEscapesAndSums)
 {
     EXPECT_EQ(TProgJtag::DecodeCapture(Esc + Esc + Esc + "0A" + Esc + "z5" + Esc + ".77"), "1B00Az5");
