@@ -31,6 +31,7 @@ QJsonObject RowJson(const TSummaryRow& row)
         {QStringLiteral("duration_seconds"), static_cast<double>(row.DurationMs) / 1000.0},
         {QStringLiteral("lines_sent"), row.LinesSent},
         {QStringLiteral("retransmissions"), row.Retransmissions},
+        {QStringLiteral("noise_bytes_dropped"), static_cast<double>(row.NoiseDropped)},
     };
 }
 

@@ -131,7 +131,7 @@ void TBatchMode::AddCard(const TPortArgument& port)
     session.OnRunEnd = [this, &added](TUpdateSession::TRunResult result, const std::string& message, const std::string&) {
         RunEnded(added, result, message);
     };
-    session.OnCardText = [&added] { added.Silence.restart(); };
+    session.OnReplyTaken = [&added] { added.Silence.restart(); };
     session.OnDeviceID = [this, &added](std::int32_t id) {
         added.DeviceId = id;
         added.DeviceKnown = true;
@@ -157,13 +157,13 @@ std::string TBatchMode::Tagged(const TCard& card, const std::string& text) const
 void TBatchMode::PrintStatus(const std::string& line)
 {
     ClearProgress();
-    WriteAll(stdout, line + '\n');
+    WriteAll(stdout, ControlsEscaped(line) + '\n');
 }
 
 void TBatchMode::PrintError(const std::string& text)
 {
     ClearProgress();
-    WriteAll(stderr, text + '\n');
+    WriteAll(stderr, ControlsEscaped(text) + '\n');
 }
 
 void TBatchMode::RunEnded(TCard& card, TUpdateSession::TRunResult result, const std::string& message)
@@ -194,7 +194,8 @@ void TBatchMode::SignalArrived(int signal)
     Finish(128 + signal);
 }
 
-// Each card has its own time-out: a silent card is stopped, the others go on.
+// Each card has its own time-out: a silent card fails, the others go on. A card
+// that sends only line noise is silent.
 void TBatchMode::CheckSilence()
 {
     for (const std::unique_ptr<TCard>& card : Cards) {
@@ -204,10 +205,8 @@ void TBatchMode::CheckSilence()
         }
         if (card->Silence.elapsed() < static_cast<qint64>(Line.TimeoutSeconds) * 1000)
             continue;
-        const std::string message = FormatText(constante::BatchTimedOut, std::to_string(Line.TimeoutSeconds));
-        PrintError(Tagged(*card, message));
-        RunEnded(*card, TUpdateSession::TRunResult::Failed, message);
-        card->Session->Stop();
+        card->Silence.restart();
+        card->Session->Fail(FormatText(constante::BatchTimedOut, std::to_string(Line.TimeoutSeconds)));
     }
 }
 
@@ -247,6 +246,7 @@ TSummaryRow TBatchMode::SummaryRow(const TCard& card) const
     row.DurationMs = card.DurationMs;
     row.LinesSent = card.Session->GetLinesSent();
     row.Retransmissions = card.Session->GetRetransmissions();
+    row.NoiseDropped = card.Session->GetNoiseDropped();
     row.Message = card.Message;
     return row;
 }

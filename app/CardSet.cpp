@@ -187,6 +187,7 @@ std::vector<TSummaryRow> TCardSet::Summary() const
         row.DurationMs = card->DurationMs;
         row.LinesSent = card->Session->GetLinesSent();
         row.Retransmissions = card->Session->GetRetransmissions();
+        row.NoiseDropped = card->Session->GetNoiseDropped();
         row.Message = card->Message;
         rows.push_back(row);
     }

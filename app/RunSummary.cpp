@@ -33,11 +33,12 @@ std::vector<std::string> SummaryLines(const std::vector<TSummaryRow>& rows)
     const std::vector<std::string> heading = {constante::SummaryPort,  constante::SummaryDevice,
                                               constante::SummaryResult, constante::SummaryDuration,
                                               constante::SummaryLines, constante::SummaryRetries,
-                                              constante::SummaryMessage};
+                                              constante::SummaryNoise, constante::SummaryMessage};
     std::vector<std::vector<std::string>> cells = {heading};
     for (const TSummaryRow& row : rows)
         cells.push_back({row.Port, SummaryDeviceText(row), SummaryResultText(row.Result), SummaryDurationText(row.DurationMs),
-                         std::to_string(row.LinesSent), std::to_string(row.Retransmissions), row.Message});
+                         std::to_string(row.LinesSent), std::to_string(row.Retransmissions),
+                         std::to_string(row.NoiseDropped), row.Message});
     std::vector<std::size_t> widths(heading.size(), 0);
     for (const std::vector<std::string>& line : cells)
         for (std::size_t column = 0; column < line.size(); ++column)

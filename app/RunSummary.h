@@ -16,6 +16,7 @@ struct TSummaryRow {
     std::int64_t DurationMs = 0;
     std::int32_t LinesSent = 0;
     std::int32_t Retransmissions = 0;
+    std::uint64_t NoiseDropped = 0;
     std::string Message;
 };
 

@@ -17,6 +17,7 @@ void TUpdateSession::WireEngine(TGestionnaire& engine)
     engine.OnError = [this](TGestionnaire& sender) { EngineError(sender); };
     engine.OnChangeDeviceID = [this](TGestionnaire& sender) { EngineChangeDeviceID(sender); };
     engine.OnRetransmission = [this](TGestionnaire&) { EngineRetransmission(); };
+    engine.OnNoise = [this](TGestionnaire& sender) { EngineNoise(sender); };
 }
 
 void TUpdateSession::EngineSend(TGestionnaire& Sender)
@@ -32,9 +33,26 @@ void TUpdateSession::EngineReceive(TGestionnaire& Sender) { Sender.SetInBuffer(R
 
 void TUpdateSession::EngineChangeBufIn(TGestionnaire& Sender)
 {
-    if (Sender.GetInBuffer().size() < ReceivedText.size())
+    if (Sender.GetInBuffer().size() < ReceivedText.size()) {
         StepMovedOn = true;
+        ReplyTaken();
+    }
     ReceivedText = Sender.GetInBuffer();
+}
+
+// Noise leaves the received text as a reply does, but the card is no less silent for it.
+void TUpdateSession::EngineNoise(TGestionnaire& Sender)
+{
+    EngineNoiseDropped += Sender.GetLastNoise();
+    ReceivedText = Sender.GetInBuffer();
+}
+
+void TUpdateSession::ReplyTaken()
+{
+    HeardAtMs = ClockMs();
+    CardSilenceShown = false;
+    if (OnReplyTaken)
+        OnReplyTaken();
 }
 
 void TUpdateSession::EngineChangeBusy(TGestionnaire& Sender)

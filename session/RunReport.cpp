@@ -305,6 +305,7 @@ QJsonObject TRunReport::ToJson() const
     report[QStringLiteral("versions_written")] = versions(Written, false);
     report[QStringLiteral("lines")] = lines;
     report[QStringLiteral("skipped")] = skipped;
+    report[QStringLiteral("noise_bytes_dropped")] = static_cast<double>(Session.GetNoiseDropped());
     report[QStringLiteral("result")] = QString::fromLatin1(ResultText(Result));
     report[QStringLiteral("message")] = Text(Message);
     report[QStringLiteral("failed_script")] = TextOrNull(FailedScript);
@@ -338,9 +339,11 @@ std::string TRunReport::LogText() const
     for (const TSkipped& skipped : Skipped)
         log += constante::LogSkipped + skipped.Component + " (" + ReasonText(skipped.Reason) + ")\n";
     log += constante::LogLines + std::to_string(Lines.size()) + ", " + constante::ReportFailed + ' ' + std::to_string(failedLines) +
-           constante::LogRetransmissions + std::to_string(retransmissions) + '\n';
+           constante::LogRetransmissions + std::to_string(retransmissions) + constante::LogNoise +
+           std::to_string(Session.GetNoiseDropped()) + '\n';
     log += constante::LogResult + std::string(ResultText(Result)) + " : " + Message + '\n';
-    return log;
+    // Texts from the card and the update files may hold control characters.
+    return ControlsEscaped(log);
 }
 
 // Both files are published under one base name that no run has taken, even a

@@ -43,15 +43,20 @@ void TUpdateSession::Timer1Timer()
 void TUpdateSession::DriverRecString(TComDriver&, std::int32_t)
 {
     const bool probing = Driver->GetConMode() != MODE_RAW;
-    if (probing)
+    if (probing) {
         Timer1.stop();
-    HeardAtMs = ClockMs();
-    CardSilenceShown = false;
+        // The driver raises this for a reply line it accepted, never for noise.
+        ReplyTaken();
+    }
     const std::string arrived = Driver->ReadRaw();
     BytesCarried += arrived.size();
     ReceivedText += arrived;
     if (OnCardText)
         OnCardText();
+    if (ReceivedText.size() > MaxReceivedText) {
+        ReceivedText.clear();
+        Fail(FormatText(constante::CardTextNoReplyFormat, LinkName(Link)));
+    }
     // A message box inside a step runs an event loop of its own; what arrives
     // meanwhile waits in ReceivedText for the next step.
     if (!InStep && !Closed && SeqState != TSeqState::LoadScript && SeqState != TSeqState::StartSync &&
@@ -204,6 +209,8 @@ void TUpdateSession::StepLoadScript()
     Plan = {};
     LinesSent = 0;
     Retransmissions = 0;
+    EngineNoiseDropped = 0;
+    DriverNoiseAtStart = Driver->GetNoiseDropped();
     BytesCarried = 0;
     RunStartMs = ClockMs();
     if (!LoadTextLines(ScriptPath, ScriptLines)) {

@@ -149,6 +149,19 @@ void TUpdateSession::Stop()
         EndRun(TRunResult::Stopped, {}, ScriptPath);
 }
 
+void TUpdateSession::Fail(std::string_view message)
+{
+    if (IsIdle() || SeqState == TSeqState::Failed || SeqState == TSeqState::ErrorBox ||
+        SeqState == TSeqState::Completed || Closed)
+        return;
+    ShowError(message);
+}
+
+std::uint64_t TUpdateSession::GetNoiseDropped() const
+{
+    return EngineNoiseDropped + (Driver->GetNoiseDropped() - DriverNoiseAtStart);
+}
+
 void TUpdateSession::Close()
 {
     if (Closed)

@@ -63,6 +63,9 @@ public:
     static constexpr std::int64_t EstimateAfterMs = 2000;
     // A run that waits this long on a card that sends nothing says so, once per silence.
     static constexpr std::uint32_t CardSilenceMs = 30000;
+    // Text from the card that no wait has taken yet; a card that sends more than
+    // this without a reply the run can use ends the run.
+    static constexpr std::size_t MaxReceivedText = 64 * 1024;
 
     // appDir: the program's folder without a trailing delimiter. scriptArgument:
     // the main script named on the command line, or empty for "script.ini".
@@ -107,6 +110,9 @@ public:
     void Stop();
     // No step follows any more and the link is closed: the session's owner is going.
     void Close();
+    // Ends the run under way as failed with this message, as an engine's error
+    // does (a time-out of the view); nothing when idle or when the run is ending.
+    void Fail(std::string_view message);
 
     // ---- The sequencer's drive: the timer's tick and the driver's arrivals.
     void Timer1Timer();
@@ -130,6 +136,9 @@ public:
     std::function<void(std::int32_t deviceId)> OnDeviceID;
     // Text arrived from the card.
     std::function<void()> OnCardText;
+    // The card's reply was taken: the probe's answer, or a reply an engine took.
+    // A card's silence counts from here; bytes of line noise do not end it.
+    std::function<void()> OnReplyTaken;
     // A modal message box: the call returns once the operator has seen it.
     std::function<void(TBoxKind kind, const std::string& text)> OnBox;
     // An idle step ran: the run's controls can be offered again.
@@ -161,6 +170,8 @@ public:
     // retransmissions the card asked for.
     std::int32_t GetLinesSent() const { return LinesSent; }
     std::int32_t GetRetransmissions() const { return Retransmissions; }
+    // Bytes of line noise dropped in the last run (the probe's and the engines' waits).
+    std::uint64_t GetNoiseDropped() const;
     // What the run is planned to do, as found when it started.
     const TUpdatePlan& GetPlan() const { return Plan; }
     // Seconds the run still needs, from the bytes the plan counts and the rate
@@ -244,6 +255,8 @@ private:
     void EngineError(TGestionnaire& Sender);
     void EngineChangeDeviceID(TGestionnaire& Sender);
     void EngineRetransmission();
+    void EngineNoise(TGestionnaire& Sender);
+    void ReplyTaken();
     void LookUpOptionCode();
 
     // ---- What the run observer is told (RunEvents.cpp).
@@ -307,9 +320,11 @@ private:
     TBarValue Bars[3];
     std::int32_t LinesSent = 0;
     std::int32_t Retransmissions = 0;
+    std::uint64_t EngineNoiseDropped = 0;
+    std::uint64_t DriverNoiseAtStart = 0;
     std::string LastStatusLine;
     QTimer Timer1;
-    // When the card was last heard, or the silence watch began (ClockMs; -1: not yet).
+    // When a reply of the card was last taken, or the silence watch began (ClockMs; -1: not yet).
     std::int64_t HeardAtMs = -1;
     std::uint32_t CardSilenceIntervalMs = CardSilenceMs;
     TOperatorHints Hints;

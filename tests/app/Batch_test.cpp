@@ -132,6 +132,32 @@ TEST(BatchMode, RunsWithNoDisplayAtAll)
     EXPECT_TRUE(Contains(result.Out, "\nProgram operation completed\n")) << result.Out;
 }
 
+// Control characters from an update file and from the card reach neither the
+// terminal nor the log as they are; the JSON report keeps them as JSON escapes.
+TEST(BatchMode, ControlCharactersFromFilesAndTheCardAreEscaped)
+{
+    TempDir dir;
+    WriteUpdateBundle(dir);
+    CardProcess card(Transport::Tcp, dir, {"--mcu-id", "A\x1B"});
+    ASSERT_TRUE(card.Started);
+    dir.Write("Updater.prm", card.SettingsText());
+    dir.Write("escape.ini", "prompt Title\x1B]0;x\x07 end\r\nD3\r\n");
+    const ProcessResult result = RunUpdater(dir, {dir.Path() + "escape.ini"});
+    EXPECT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_TRUE(Contains(result.Out, "\nTitle\\x1b]0;x\\x07 end\n")) << result.Out;
+    EXPECT_TRUE(Contains(result.Out, "\nID Number : A\\x1b\n")) << result.Out;
+    EXPECT_FALSE(Contains(result.Out + result.Err, "\x1B")) << result.Out;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path() + "reports")) {
+        const std::string text = ReadFile(entry.path());
+        if (entry.path().extension() == ".log") {
+            EXPECT_TRUE(Contains(text, "  ID Number : A\\x1b\n")) << text;
+            EXPECT_FALSE(Contains(text, "\x1B")) << text;
+        } else {
+            EXPECT_TRUE(Contains(text, "Title\\u001b]0;x\\u0007 end")) << text;
+        }
+    }
+}
+
 // Three cards at once in one process, one of which refuses the erase of bank 1:
 // it fails alone, the two others complete and hold exactly their images.
 TEST(BatchMode, SeveralPortsUpdateSeveralCardsAtOnce)
@@ -161,14 +187,16 @@ TEST(BatchMode, SeveralPortsUpdateSeveralCardsAtOnce)
     ASSERT_EQ(lines.end() - heading, 4) << result.Out;
     for (auto line = lines.begin(); line != heading; ++line)
         EXPECT_EQ(line->front(), '[') << *line;
-    EXPECT_TRUE(Contains(*heading, "DEVICE ID") && Contains(*heading, "RETRANSMISSIONS") && Contains(*heading, "MESSAGE"));
+    EXPECT_TRUE(Contains(*heading, "DEVICE ID") && Contains(*heading, "RETRANSMISSIONS") &&
+                Contains(*heading, "NOISE DROPPED") && Contains(*heading, "MESSAGE"));
     EXPECT_EQ(heading[1].rfind(tcpPort + " ", 0), 0u);
     EXPECT_TRUE(Contains(heading[1], " AAAA ") && Contains(heading[1], " failed ") &&
                 Contains(heading[1], "Error while erasing !!!"))
         << heading[1];
     EXPECT_TRUE(Contains(heading[2], " completed ") && Contains(heading[2], "Program operation completed")) << heading[2];
     EXPECT_TRUE(Contains(heading[3], " completed ")) << heading[3];
-    EXPECT_FALSE(Contains(heading[3], "  0  ")) << "the noisy line asked for retransmissions: " << heading[3];
+    EXPECT_NE(heading[3].substr(heading->find("RETRANSMISSIONS"), 2), "0 ")
+        << "the noisy line asked for retransmissions: " << heading[3];
 
     for (CardProcess* card : {&udp, &pty}) {
         const QJsonObject state = card->State();
@@ -307,7 +335,8 @@ TEST(BatchMode, WrongUsageExits2WithTheUsage)
     EXPECT_TRUE(Contains(help.Out, "--timeout SECONDS"));
 }
 
-TEST(BatchMode, TimeoutStopsARunThatHearsNothing)
+// A time-out is a failure with its message in every place a failure goes.
+TEST(BatchMode, TimeoutFailsARunThatHearsNothing)
 {
     TempDir dir;
     WriteUpdateBundle(dir);
@@ -316,11 +345,24 @@ TEST(BatchMode, TimeoutStopsARunThatHearsNothing)
     const ProcessResult result = RunUpdater(dir, {"--timeout", "1"});
     EXPECT_EQ(result.ExitCode, 1);
     // Batch mode has no START button to point to.
-    ASSERT_EQ(SplitLines(result.Out).size(), 2u) << result.Out;
+    ASSERT_EQ(SplitLines(result.Out).size(), 3u) << result.Out;
     EXPECT_TRUE(StartsWith(SplitLines(result.Out)[0], "No answer from udp://127.0.0.1:")) << result.Out;
     EXPECT_EQ(SplitLines(result.Out)[1], "Switch ON device while pushing the ENTER button");
-    EXPECT_TRUE(Contains(result.Err, "No reply from the card for 1 s: the run was stopped\n")) << result.Err;
+    EXPECT_EQ(SplitLines(result.Out)[2], "No reply from the card for 1 s");
+    EXPECT_TRUE(Contains(result.Err, "No reply from the card for 1 s\n" + dir.Path() + "script.ini\n")) << result.Err;
     EXPECT_TRUE(Contains(ReadFile(dir.Path() + "Updater.prm"), "CON_TYPE=UDP\n"));
+
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path() + "reports")) {
+        const std::string text = ReadFile(entry.path());
+        if (entry.path().extension() == ".json") {
+            const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
+            EXPECT_EQ(report["result"].toString(), "failed");
+            EXPECT_EQ(report["message"].toString(), "No reply from the card for 1 s");
+        } else {
+            EXPECT_TRUE(Contains(text, "  No reply from the card for 1 s\n")) << text;
+            EXPECT_TRUE(Contains(text, "Result      : failed : No reply from the card for 1 s\n")) << text;
+        }
+    }
 }
 
 TEST(BatchMode, ProgressLineOnlyOnATerminal)
@@ -345,7 +387,12 @@ TEST(BatchMode, ProgressLineOfSeveralCardsShowsEachOne)
     const std::string screen = RunOnTerminal(
         {CORVANE_UPDATER, "--batch", "--app-dir", dir.Path(), "--timeout", "1", "--port", first, "--port", second});
     EXPECT_TRUE(Contains(screen, "\r\x1B[K" + first + " 0%  " + second + " 0%")) << screen;
-    EXPECT_TRUE(Contains(screen, "[" + first + "] No reply from the card for 1 s: the run was stopped")) << screen;
+    EXPECT_TRUE(Contains(screen, "[" + first + "] No reply from the card for 1 s\r\n")) << screen;
+    // The summary row of a card that timed out says so.
+    const std::size_t row = screen.find("\n" + second.substr(0, second.find('?')) + " ");
+    ASSERT_NE(row, std::string::npos) << screen;
+    const std::string summary = screen.substr(row, screen.find('\n', row + 1) - row);
+    EXPECT_TRUE(Contains(summary, " failed ") && Contains(summary, "No reply from the card for 1 s")) << summary;
 }
 
 TEST(BatchMode, SignalsStopTheRunAndSaveTheSettings)

@@ -83,6 +83,14 @@ ProcessResult ExampleRun::Update(const std::vector<std::string>& options)
     return RunProcess(argv, UpdaterDeadline);
 }
 
+bool ExampleRun::StartUpdate(ChildProcess& updater, const std::vector<std::string>& options)
+{
+    ++Runs;
+    std::vector<std::string> argv = {CORVANE_UPDATER, "--batch", "--app-dir", App, "--timeout", UpdaterTimeoutSeconds};
+    argv.insert(argv.end(), options.begin(), options.end());
+    return updater.Start(argv);
+}
+
 QJsonObject ExampleRun::CardState()
 {
     if (Card.Stop(SIGTERM) != 0)

@@ -32,6 +32,8 @@ public:
     bool CardStarted() const { return Started; }
     // corvane-updater --batch on the program folder, bounded by --timeout.
     ProcessResult Update(const std::vector<std::string>& options = {});
+    // The same, started beside the test; a later --timeout in options wins.
+    bool StartUpdate(ChildProcess& updater, const std::vector<std::string>& options);
     // Stops the card (SIGTERM) and reads its state file.
     QJsonObject CardState();
     // corvane-tool check on the state file; CardState() first.

@@ -95,6 +95,7 @@ std::vector<std::string> ReportSchemaFaults(const QJsonObject& report)
                  {"versions_written", any},
                  {"lines", any},
                  {"skipped", any},
+                 {"noise_bytes_dropped", IsCount},
                  {"result", OneOf({"completed", "failed", "stopped"})},
                  {"message", IsString},
                  {"failed_script", IsStringOrNull}},

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <filesystem>
 
 namespace {
@@ -631,4 +632,83 @@ TEST(Session, TimeLeftComesFromThePlanAndTheRateSoFar)
     }
     EXPECT_GT(checked, 100u);
     EXPECT_EQ(session.SecondsLeft(), -1);  // idle again
+}
+
+// A card on a broken line that sends bytes but never a reply the run can take.
+class ChatteringCard {
+public:
+    // answer: what the card sends for each datagram it receives.
+    explicit ChatteringCard(std::function<std::vector<std::string>(const std::string&)> answer) : Answer(std::move(answer))
+    {
+        Socket.bind(QHostAddress::LocalHost, 0);
+        QObject::connect(&Socket, &QUdpSocket::readyRead, [this] {
+            while (Socket.hasPendingDatagrams()) {
+                QHostAddress from;
+                quint16 port = 0;
+                QByteArray datagram(static_cast<int>(Socket.pendingDatagramSize()), '\0');
+                Socket.readDatagram(datagram.data(), datagram.size(), &from, &port);
+                for (const std::string& reply : Answer(datagram.toStdString()))
+                    Socket.writeDatagram(reply.data(), static_cast<qint64>(reply.size()), from, port);
+            }
+        });
+    }
+    void Use(SessionBench& bench) const
+    {
+        bench.Link.ConType = CON_UDP;
+        bench.Link.RemoteAddress = "127.0.0.1";
+        bench.Link.RemotePort = Socket.localPort();
+        bench.Link.LocalPort = 0;
+        bench.Dir.Write("script.ini", "FI\r\n");
+        bench.CheckUpdate = false;
+    }
+
+private:
+    std::function<std::vector<std::string>(const std::string&)> Answer;
+    QUdpSocket Socket;
+};
+
+// Line noise is no reply: a card that sends only noise is silent, and the noise is counted.
+TEST(Session, CardSendingOnlyNoiseIsSilent)
+{
+    ChatteringCard card([](const std::string&) { return std::vector<std::string>{std::string("\0\xFF\x1B", 3)}; });
+    SessionBench bench;
+    card.Use(bench);
+    bench.Open();
+    TUpdateSession& session = bench.Session();
+    std::int64_t nowMs = 0;
+    session.ClockMs = [&nowMs] { return nowMs; };
+    session.SetCardSilenceInterval(1000);
+    session.SetOperatorHints(BatchHints);
+    std::vector<int> replies;
+    session.OnReplyTaken = [&replies] { replies.push_back(1); };
+    bench.Begin();
+    // The probe runs out; the boot loader's synchronisation hears nothing but noise.
+    ASSERT_TRUE(WaitUntil([&] { return session.GetSeqState() == TSeqState::AwaitSync && session.GetNoiseDropped() > 6; }, 10000));
+    nowMs += 1000;
+    const std::string silence = "No reply from the card for 1 s: check the link, or press Ctrl+C";
+    EXPECT_TRUE(WaitUntil([&] { return bench.HasLine(silence); }, 2000));
+    EXPECT_TRUE(replies.empty());
+    session.Stop();
+}
+
+// Text that no wait takes piles up to a bound, and then the run fails naming the link.
+TEST(Session, CardSendingTextButNoReplyFailsAtTheBound)
+{
+    const std::string chatter(8000, 'c');
+    ChatteringCard card([&chatter](const std::string& received) {
+        std::vector<std::string> replies;
+        if (received == "%" || received == "57")
+            replies.push_back(".");
+        // The identification is due next: text comes, never its ".".
+        if (received == "57")
+            replies.insert(replies.end(), 10, chatter);
+        return replies;
+    });
+    SessionBench bench;
+    card.Use(bench);
+    bench.Open();
+    ASSERT_TRUE(bench.Run(false, 15000));
+    ASSERT_EQ(bench.RunEnds, std::vector<TUpdateSession::TRunResult>{TUpdateSession::TRunResult::Failed});
+    EXPECT_EQ(bench.EndMessages.back(), "The card sends text but no reply on udp://127.0.0.1:" +
+                                            std::to_string(bench.Link.RemotePort) + ": check the link");
 }

@@ -320,6 +320,23 @@ TEST(CardFaults, NoiseGoesInFrontOfRepliesAndCannotBeginOne)
     EXPECT_EQ(bench.Card.NoiseBytesSent(), static_cast<std::uint64_t>(noisy));
 }
 
+TEST(CardFaults, NoiseOnlyCardChattersButNeverAnswers)
+{
+    CardOptions options;
+    options.StartInBootLoader = true;
+    options.Faults.NoiseOnly = true;
+    Bench bench(options);
+    for (const char* command : {"%", "57"}) {
+        const std::string reply = bench.Tx(command);
+        ASSERT_FALSE(reply.empty()) << command;
+        for (const char byte : reply) {
+            const auto noise = static_cast<unsigned char>(byte);
+            EXPECT_TRUE(noise == 0x00 || noise == 0x1B || noise == 0x7F || noise >= 0x80) << static_cast<int>(noise);
+        }
+    }
+    EXPECT_GE(bench.Card.NoiseBytesSent(), 2u);
+}
+
 TEST(CardFaults, SilenceAndDisconnectAfterCountedCommands)
 {
     CardOptions options;

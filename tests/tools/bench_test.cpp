@@ -267,9 +267,9 @@ TEST(BenchBatchSummary, ReadsEachColumnAtTheHeadingsPlace)
     const std::vector<std::string> lines = {
         "[/dev/pts/3] Program operation completed",
         "PORT ahead of the table is only a status line",
-        "PORT                         DEVICE ID  RESULT     DURATION  LINES SENT  RETRANSMISSIONS  MESSAGE",
-        "/dev/pts/3                   AAAA       completed  31.2 s    3519        0",
-        "udp://127.0.0.1:4000?local=0 -          failed     5.0 s     12          3                No reply from the card for 5 s: the run was stopped",
+        "PORT                         DEVICE ID  RESULT     DURATION  LINES SENT  RETRANSMISSIONS  NOISE DROPPED  MESSAGE",
+        "/dev/pts/3                   AAAA       completed  31.2 s    3519        0                17",
+        "udp://127.0.0.1:4000?local=0 -          failed     5.0 s     12          3                0              No reply from the card for 5 s",
     };
     std::vector<BatchSummaryRow> rows;
     ASSERT_TRUE(ParseBatchSummary(lines, rows));
@@ -280,12 +280,13 @@ TEST(BenchBatchSummary, ReadsEachColumnAtTheHeadingsPlace)
     EXPECT_EQ(rows[0].Duration, "31.2 s");
     EXPECT_EQ(rows[0].LinesSent, "3519");
     EXPECT_EQ(rows[0].Retransmissions, "0");
+    EXPECT_EQ(rows[0].NoiseDropped, "17");
     EXPECT_EQ(rows[0].Message, "");
     EXPECT_EQ(rows[1].Port, "udp://127.0.0.1:4000?local=0");
     EXPECT_EQ(rows[1].Device, "-");
     EXPECT_EQ(rows[1].Result, "failed");
     EXPECT_EQ(rows[1].Retransmissions, "3");
-    EXPECT_EQ(rows[1].Message, "No reply from the card for 5 s: the run was stopped");
+    EXPECT_EQ(rows[1].Message, "No reply from the card for 5 s");
 
     EXPECT_FALSE(ParseBatchSummary({"[COM1] Program operation completed", "PORT of call"}, rows));
     EXPECT_TRUE(rows.empty());

@@ -62,7 +62,7 @@ TEST(CardSimProgram, HelpListsEveryOptionAndWrongUseExits2)
     for (const char* option : {"--pty", "--tcp", "--udp", "--baud-pacing", "--type", "--device-id", "--boot-checksum",
                                "--start-in-bootloader", "--version", "--absent-card", "--mcu-id", "--jtag-idcodes",
                                "--state", "--trace", "--seed", "--repeat-rate", "--corrupt-rate", "--drop-rate",
-                               "--corrupt-capture-rate", "--drop-ack-rate", "--noise-rate", "--refuse", "--silent-after",
+                               "--corrupt-capture-rate", "--drop-ack-rate", "--noise-rate", "--noise-only", "--refuse", "--silent-after",
                                "--close-after", "--address"})
         EXPECT_NE(help.Out.find(option), std::string::npos) << option;
     EXPECT_EQ(RunProcess({CORVANE_CARDSIM}).ExitCode, 2);

@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr std::size_t ColumnCount = 7;
+constexpr std::size_t ColumnCount = 8;
 constexpr char Blanks[] = " \t";
 
 // Where each column begins in the heading; false when the line is no heading.
@@ -15,7 +15,7 @@ bool HeadingColumns(const std::string& line, std::array<std::size_t, ColumnCount
 {
     using namespace constante;
     const std::array<const char*, ColumnCount> names = {SummaryPort,  SummaryDevice,  SummaryResult, SummaryDuration,
-                                                        SummaryLines, SummaryRetries, SummaryMessage};
+                                                        SummaryLines, SummaryRetries, SummaryNoise,  SummaryMessage};
     if (!StartsWith(line, std::string(SummaryPort) + ' '))
         return false;
     std::size_t from = 0;
@@ -59,7 +59,7 @@ bool ParseBatchSummary(const std::vector<std::string>& lines, std::vector<BatchS
         std::array<std::string, ColumnCount> fields;
         for (std::size_t column = 0; column < ColumnCount; ++column)
             fields[column] = Field(line, starts[column], column + 1 < ColumnCount ? starts[column + 1] : std::string::npos);
-        rows.push_back({fields[0], fields[1], fields[2], fields[3], fields[4], fields[5], fields[6]});
+        rows.push_back({fields[0], fields[1], fields[2], fields[3], fields[4], fields[5], fields[6], fields[7]});
     }
     return true;
 }

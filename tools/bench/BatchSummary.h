@@ -13,6 +13,7 @@ struct BatchSummaryRow {
     std::string Duration;
     std::string LinesSent;
     std::string Retransmissions;
+    std::string NoiseDropped;
     std::string Message;
 };
 

@@ -23,6 +23,8 @@ struct FaultOptions {
     double DropAckRate = 0.0;
     // Fraction of replies that a stray byte of line noise goes in front of.
     double NoiseRate = 0.0;
+    // Every reply is line noise of the reply's length: the card chatters but never answers.
+    bool NoiseOnly = false;
     // Commands (as the card names them: "P3", "V0", "M1", "57", "RS" ...) that fail.
     std::set<std::string> Refused;
     // After this many commands the card answers nothing more (0: never).

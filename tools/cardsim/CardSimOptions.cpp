@@ -86,6 +86,7 @@ CardSimCommandLine ParseCardSimCommandLine(const QStringList& arguments)
         {"refuse", "Make a command fail (repeatable): P0-P7/PB fail their erase, V/UV/OP their write,\n"
                    "T its read, M its ping, 57/58 the device type; other commands answer \"I\".", "command"},
         {"silent-after", "Answer nothing after <n> commands.", "n"},
+        {"noise-only", "Send line noise in place of every reply: a card that chatters but never answers."},
         {"close-after", "Drop the network connection after <n> commands.", "n"},
     };
     parser.addOptions(options);
@@ -181,6 +182,7 @@ CardSimCommandLine ParseCardSimCommandLine(const QStringList& arguments)
         faults.NoiseRate = Rate(parser, "noise-rate");
     for (const QString& command : parser.values("refuse"))
         faults.Refused.insert(command.toStdString());
+    faults.NoiseOnly = parser.isSet("noise-only");
     if (parser.isSet("silent-after"))
         faults.SilentAfter = Number(parser, "silent-after", 10, UINT64_MAX);
     if (parser.isSet("close-after"))

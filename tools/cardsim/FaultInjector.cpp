@@ -63,12 +63,17 @@ bool FaultInjector::AddNoise(std::string& reply)
 {
     if (reply.empty() || !Chance(Options.NoiseRate))
         return false;
+    reply.insert(reply.begin(), NoiseByte());
+    return true;
+}
+
+char FaultInjector::NoiseByte()
+{
     constexpr std::size_t choices = std::size(NoiseLow) + (NoiseHighLast - NoiseHighFirst + 1);
     const std::size_t pick = Pick(choices);
     const unsigned char noise =
         pick < std::size(NoiseLow) ? NoiseLow[pick] : static_cast<unsigned char>(NoiseHighFirst + (pick - std::size(NoiseLow)));
-    reply.insert(reply.begin(), static_cast<char>(noise));
-    return true;
+    return static_cast<char>(noise);
 }
 
 bool FaultInjector::SilentAfter(std::uint64_t commands) const

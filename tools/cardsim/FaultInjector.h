@@ -19,6 +19,8 @@ public:
     // A stray byte in front of an outgoing reply, as a moved cable or a glitch on
     // a long line makes: one that cannot begin any reply. True when added.
     bool AddNoise(std::string& reply);
+    // One byte of line noise, never a byte that can begin a reply.
+    char NoiseByte();
     // One hex digit of an outgoing captured-data text changed.
     bool DamageCapture(std::string& hexText);
 

@@ -122,8 +122,13 @@ void SimulatedCard::Reply(const std::string& text)
     if (Silent() || !OnOutput)
         return;
     std::string reply = text;
-    if (Faults.AddNoise(reply))
+    if (Options.Faults.NoiseOnly) {
+        for (char& byte : reply)
+            byte = Faults.NoiseByte();
+        NoiseBytes += reply.size();
+    } else if (Faults.AddNoise(reply)) {
         ++NoiseBytes;
+    }
     OnOutput(reply);
 }
 
