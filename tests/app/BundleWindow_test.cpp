@@ -5,10 +5,12 @@
 #include "BundleTestSupport.h"
 #include "BundleWriter.h"
 #include "CardStateFile.h"
+#include "CardsWindow.h"
 #include "RunProcess.h"
 #include "SettingsFile.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPushButton>
@@ -122,6 +124,14 @@ TEST(BundleWindow, SignedExampleUpdatesTheCardWithItsSignerInTheStatusList)
     EXPECT_TRUE(recorded["signer_trusted"].toBool());
     EXPECT_NE(ReadFile(window.GetReport().LastLogPath()).find("\nSigned by   : " + keyId + "\n"), std::string::npos);
     const std::string unpacked = window.GetSession().GetAppDir();
+    // The window of several cards runs the same bundle, its lines kept to it.
+    window.SeveralCards->trigger();
+    TCardsWindow* cards = window.GetCardsWindow();
+    ASSERT_NE(cards, nullptr);
+    ASSERT_TRUE(cards->AddPort("tcp://127.0.0.1:9"));
+    EXPECT_TRUE(cards->GetCards().Session(0).IsConfinedToFolder());
+    EXPECT_TRUE(cards->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     window.FormClose();
     EXPECT_TRUE(fs::exists(user + "Updater.prm"));
     EXPECT_FALSE(fs::exists(unpacked + "/Updater.prm"));

@@ -189,12 +189,13 @@ TEST(CardsWindow, ThreeCardsRunTogetherAndOneFailsInItsRow)
 }
 
 // The cards of an update unpacked from a bundle keep their lines to its files
-// and name the bundle in their reports.
+// and name the bundle in their reports. This one was signed, but no trusted
+// key was set up: the report does not pass the key ID off as a checked signer.
 TEST(CardsWindow, CardsOfABundleNameItInTheirReports)
 {
     CardBench tcp(Transport::Tcp);
     CardsBench bench({}, false);
-    const TReportBundle bundle{"/media/update.zip", std::string(64, 'a'), "Update 1.50", "1A2B3C4D", true};
+    const TReportBundle bundle{"/media/update.zip", std::string(64, 'a'), "Update 1.50", "1A2B3C4D", false};
     bench.Open(false, bundle);
     ASSERT_TRUE(bench.Window->AddPort(PortText(tcp)));
     EXPECT_TRUE(bench.Cards().Session(0).IsConfinedToFolder());
@@ -208,7 +209,13 @@ TEST(CardsWindow, CardsOfABundleNameItInTheirReports)
                            {"name", "Update 1.50"},
                            {"signed", true},
                            {"signer_key_id", "1A2B3C4D"},
-                           {"signer_trusted", true}}));
+                           {"signer_trusted", false}}));
+    std::string log;
+    for (const auto& entry : std::filesystem::directory_iterator(bench.Dir.Path() + "reports"))
+        if (entry.path().extension() == ".log")
+            log = ReadFile(entry.path());
+    EXPECT_NE(log.find("\nSigned by   : 1A2B3C4D (no trusted key set up: its origin was not checked)\n"), std::string::npos)
+        << log;
 }
 
 // Cards come from the serial devices present (a checklist), a LAN address or
