@@ -1,6 +1,7 @@
 #include "BatchMode.h"
 
 #include "BatchJson.h"
+#include "BundleOpening.h"
 #include "Utils.h"
 #include "constante.h"
 #include "textutil.h"
@@ -138,8 +139,11 @@ void TBatchMode::AddCard(const TPortArgument& port)
         if (Json)
             Json->DeviceId(added);
     };
-    if (Bundle)
+    if (Bundle) {
+        session.SetConfinedToFolder(true);
+        added.Report->SetBundle(ReportBundle(*Bundle));
         session.ShowInfo(OriginLine(*Bundle));
+    }
     session.SetLink(port.Link);
     session.SetCheckUpdate(Choice.CheckUpdate && !Line.NoCheck);
     if (Line.Manual) {

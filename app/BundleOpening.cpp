@@ -49,3 +49,8 @@ std::unique_ptr<TOpenedBundle> OpenUpdateBundle(const std::string& path, const s
     scriptPath = bundle->Folder() + '/' + script;
     return bundle;
 }
+
+TReportBundle ReportBundle(const TBundleSummary& summary)
+{
+    return {summary.FileName, summary.Sha256, summary.UpdateName, summary.SignerKeyId, summary.SignerTrusted};
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Bundle.h"
+#include "RunReport.h"
 
 #include <memory>
 #include <string>
@@ -20,3 +21,6 @@ bool IsUpdateBundle(const std::string& path);
 std::unique_ptr<TOpenedBundle> OpenUpdateBundle(const std::string& path, const std::string& script,
                                                 const std::vector<std::string>& keyFiles, std::string& scriptPath,
                                                 std::string& refusal);
+
+// What a run report keeps of the bundle.
+TReportBundle ReportBundle(const TBundleSummary& summary);

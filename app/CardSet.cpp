@@ -37,6 +37,10 @@ bool TCardSet::Add(const TPortArgument& port, std::string& error)
     card->Session = std::make_unique<TUpdateSession>(AppDir, Script);
     card->Session->SetOperatorHints(CardsWindowHints);
     card->Report = std::make_unique<TRunReport>(*card->Session, ReportFolder);
+    if (Bundle) {
+        card->Session->SetConfinedToFolder(true);
+        card->Report->SetBundle(Bundle);
+    }
     Wire(*card);
     // Its prompt at once, not after the first idle interval.
     card->Session->Timer1Timer();

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,9 @@ public:
     void SetCheckUpdate(bool check) { CheckUpdate = check; }
     // Takes effect from each card's next run.
     void SetReportFolder(const std::string& folder);
+    // The update is a bundle's unpacked folder: the cards added from now on keep
+    // their lines to its files and name it in their reports.
+    void SetBundle(const TReportBundle& bundle) { Bundle = bundle; }
 
     // ---- The cards.
     // False, with the reason, when the card would clash with one already there
@@ -111,5 +115,6 @@ private:
     bool Manual = false;
     TUpdateSession::TComponentSelection Selection;
     bool CheckUpdate = true;
+    std::optional<TReportBundle> Bundle;
     std::vector<std::unique_ptr<TCard>> Cards;
 };

@@ -19,12 +19,14 @@ constexpr int UsageExitCode = 2;
 
 }  // namespace
 
-int RunCardsWindow(const std::string& appDir, const TUpdaterCommandLine& line, int signalFd)
+int RunCardsWindow(const std::string& appDir, const TUpdaterCommandLine& line, int signalFd,
+                   const std::optional<TReportBundle>& bundle)
 {
     TSettingsFile settings;
     std::vector<std::string> warnings;
     TCardsSetup setup;
     setup.AppDir = appDir;
+    setup.Bundle = bundle;
     setup.Script = line.Script;
     setup.KeepCards = false;
     setup.Choice = settings.Load(TSettingsFile::LoadPathFor(appDir), [&warnings](const std::string& text) { warnings.push_back(text); });

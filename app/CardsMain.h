@@ -4,10 +4,14 @@
 #pragma once
 
 #include "CommandLine.h"
+#include "RunReport.h"
 
+#include <optional>
 #include <string>
 
 // Runs the window in the application's event loop; the exit code (2 when the
 // --port values cannot run together, before the window opens; 128 + the signal
-// after SIGINT or SIGTERM, read from signalFd, which it closes).
-int RunCardsWindow(const std::string& appDir, const TUpdaterCommandLine& line, int signalFd);
+// after SIGINT or SIGTERM, read from signalFd, which it closes). bundle: the
+// one appDir was unpacked from.
+int RunCardsWindow(const std::string& appDir, const TUpdaterCommandLine& line, int signalFd,
+                   const std::optional<TReportBundle>& bundle = std::nullopt);

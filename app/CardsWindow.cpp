@@ -75,6 +75,8 @@ TCardsWindow::TCardsWindow(const TCardsSetup& setup, TSettingsFile& settings, QW
       Settings(settings),
       Cards(setup.AppDir, setup.Script, settings.ReportFolder(setup.AppDir))
 {
+    if (setup.Bundle)
+        Cards.SetBundle(*setup.Bundle);
     setWindowFlag(Qt::Window);
     setWindowTitle(Latin1(FormatText(constante::CardsCaptionFormat, constante::ProgramTitle)));
     setWindowIcon(ProgramIcon());

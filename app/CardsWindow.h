@@ -22,6 +22,7 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,8 @@ struct TCardsSetup {
     TUpdateSession::TComponentSelection Selection;
     // The set of cards is read from and kept in the settings.
     bool KeepCards = true;
+    // The bundle AppDir was unpacked from; none for a plain folder.
+    std::optional<TReportBundle> Bundle;
 };
 
 class TCardsWindow : public QMainWindow {

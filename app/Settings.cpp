@@ -205,6 +205,10 @@ void TMainFich::OpenSession(const std::string& appDir, const std::string& script
     Session = std::make_unique<TUpdateSession>(appDir, script);
     Bundle = std::move(bundle);
     Report = std::make_unique<TRunReport>(*Session, TSettingsFile::DefaultReportFolder(appDir));
+    if (Bundle) {
+        Session->SetConfinedToFolder(true);
+        Report->SetBundle(ReportBundle(Bundle->Summary()));
+    }
     Timer1 = &Session->GetTimer();
     WireSession();
     ShowReadIdButtons();
@@ -228,6 +232,8 @@ void TMainFich::SeveralCardsClick()
     setup.Choice = ChosenPort();
     setup.Manual = MManual->isChecked();
     setup.Selection = {CompSel->CBMB->isChecked(), CompSel->CBMBMCU->isChecked(), CompSel->CBMBPROM1->isChecked()};
+    if (Bundle)
+        setup.Bundle = ReportBundle(Bundle->Summary());
     CardsWindow = new TCardsWindow(setup, Settings, this);
     CardsWindow->setAttribute(Qt::WA_DeleteOnClose);
     CardsWindow->SerialDevices = SerialDevices;

@@ -85,7 +85,8 @@ int main(int argc, char* argv[])
         TUpdaterCommandLine runLine = line;
         runLine.Script = script;
         if (!line.Batch)
-            return RunCardsWindow(appDir, runLine, signalFd);
+            return RunCardsWindow(appDir, runLine, signalFd,
+                                  opened ? std::optional(ReportBundle(opened->Summary())) : std::nullopt);
         TBatchMode batch(appDir, runLine, signalFd);
         if (opened)
             batch.SetBundle(opened->Summary());

@@ -36,9 +36,10 @@ void THexUploader::Reset()
 bool THexUploader::StartUpload(const std::string& fileName, const std::string& shownName, std::string_view command)
 {
     RetryCount = 0;
-    if (!LoadTextLines(*Files, CurentDir + fileName, Lines)) {
-        ReportError(CurentDir + shownName + FileNotFound);
-        return false;
+    switch (LoadNamedLines(*Files, CurentDir, fileName, Lines)) {
+    case TFileSource::TOpenResult::Opened: break;
+    case TFileSource::TOpenResult::Outside: ReportError(fileName + NameOutsideUpdate); return false;
+    default: ReportError(CurentDir + shownName + FileNotFound); return false;
     }
     // The erase, then one acknowledgement per transmission: line 0 goes out twice.
     if (Area.EraseIsAStep)
@@ -154,9 +155,10 @@ void THexUploader::PlanUpload(const TUploadArea& area, const std::string& fileNa
 {
     const std::string path = CurentDir + fileName;
     std::vector<std::string> lines;
-    if (!LoadTextLines(*Files, path, lines)) {
-        plan.Refuse(CurentDir + shownName + FileNotFound);
-        return;
+    switch (LoadNamedLines(*Files, CurentDir, fileName, lines)) {
+    case TFileSource::TOpenResult::Opened: break;
+    case TFileSource::TOpenResult::Outside: plan.RefuseOutside(fileName + NameOutsideUpdate); return;
+    default: plan.Refuse(CurentDir + shownName + FileNotFound); return;
     }
     plan.Files.push_back(path);
     plan.Exchange(commandLength, EraseAcknowledgements);

@@ -20,6 +20,8 @@ struct TPlanProblem {
     std::string File;
     std::int32_t Line = 0;  // 1-based; 0 when the problem is about the file as a whole
     std::string Message;
+    // A name that leaves the update's folder: refused even when the check is off.
+    bool Outside = false;
 };
 
 // "FILE:LINE: message", or "FILE: message" without a line.
@@ -45,10 +47,12 @@ struct TOperationPlan {
     // One command (or text) of sent bytes, and the card's answer of answer bytes.
     void Exchange(std::size_t sent, std::size_t answer);
     // The engine would refuse the line with this message.
-    void Refuse(std::string message) { Problems.push_back({{}, 0, std::move(message)}); }
+    void Refuse(std::string message) { Problems.push_back({{}, 0, std::move(message), false}); }
+    // The line names a file outside the update's folder (TConfinedFiles).
+    void RefuseOutside(std::string message) { Problems.push_back({{}, 0, std::move(message), true}); }
     void Problem(const std::string& file, std::int32_t line, std::string message)
     {
-        Problems.push_back({file, line, std::move(message)});
+        Problems.push_back({file, line, std::move(message), false});
     }
 
     // Both directions, 10 bits a byte (start bit, 8 data bits, stop bit).

@@ -49,6 +49,8 @@ inline constexpr char Synchronize[] = "Synchronize...";
 inline constexpr char SwitchOnDevice[] = "Switch ON device while pushing the ENTER button";
 inline constexpr char OperationCompleted[] = "Program operation completed";
 inline constexpr char FileNotFound[] = " File not found !!!";
+// After a name an operation line of a bundle gives: absolute, or ".." above the bundle's folder.
+inline constexpr char NameOutsideUpdate[] = " is not a file of the update bundle: its lines may name only files inside it";
 inline constexpr char SyntaxErrorLine[] = "Syntax Error in script file line : ";
 inline constexpr char ErrorOpeningLan[] = "Error while opening LAN Device";
 inline constexpr char ErrorOpeningPort[] = "Error while opening ";
@@ -474,6 +476,13 @@ inline constexpr char LogStart[] = "Start       : ";
 inline constexpr char LogEnd[] = "End         : ";
 inline constexpr char LogScript[] = "Script      : ";
 inline constexpr char LogPort[] = "Port        : ";
+// The update bundle of the run: its file and SHA-256, the update's name, the signer.
+inline constexpr char LogBundle[] = "Bundle      : ";
+inline constexpr char LogBundleSha256[] = "SHA-256     : ";
+inline constexpr char LogUpdateName[] = "Update name : ";
+inline constexpr char LogSigner[] = "Signed by   : ";
+inline constexpr char LogSignerUntrusted[] = " (no trusted key set up: its origin was not checked)";
+inline constexpr char LogUnsigned[] = "Signed by   : nobody (not signed: its origin was not checked)";
 inline constexpr char LogDevice[] = "Device      : type %s";
 inline constexpr char LogDeviceId[] = ", ID ";
 inline constexpr char LogBootChecksum[] = ", boot checksum ";

@@ -126,7 +126,8 @@ void TProgJtag::PlanPlay(const std::string& fileName, TOperationPlan& plan) cons
 {
     const std::string path = CurentDir + fileName;
     TextLineReader file;
-    switch (Files->Open(path, file)) {
+    switch (Files->OpenNamed(CurentDir, fileName, file)) {
+    case TFileSource::TOpenResult::Outside: plan.RefuseOutside(fileName + constante::NameOutsideUpdate); return;
     case TFileSource::TOpenResult::Missing: plan.Refuse(path + constante::FileNotFound); return;
     case TFileSource::TOpenResult::Unreadable: plan.Refuse(constante::ErrReadingEffectFile + path); return;
     case TFileSource::TOpenResult::Opened: break;
@@ -308,7 +309,11 @@ void TProgJtag::Finish()
 void TProgJtag::OpenPlay()
 {
     const std::string path = CurentDir + CommandLine;
-    LineCount = OpenEffectFile(path);
+    LineCount = OpenEffectFile(CurentDir, CommandLine);
+    if (LineCount == EffectFileOutside) {
+        ReportError(CommandLine + constante::NameOutsideUpdate);
+        return;
+    }
     if (LineCount == EffectFileMissing) {
         ReportError(path + constante::FileNotFound);
         return;
@@ -408,9 +413,10 @@ void TProgJtag::CheckCapture()
         ReportError(constante::ErrExecutingEffectLine + LineText(LineNumber));
 }
 
-std::int32_t TProgJtag::OpenEffectFile(const std::string& path)
+std::int32_t TProgJtag::OpenEffectFile(const std::string& folder, const std::string& name)
 {
-    switch (Files->Open(path, EffectFile)) {
+    switch (Files->OpenNamed(folder, name, EffectFile)) {
+    case TFileSource::TOpenResult::Outside: return EffectFileOutside;
     case TFileSource::TOpenResult::Missing: return EffectFileMissing;
     case TFileSource::TOpenResult::Unreadable: return EffectFileUnreadable;
     case TFileSource::TOpenResult::Opened: break;

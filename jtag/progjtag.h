@@ -50,6 +50,7 @@ public:
     // OpenEffectFile results besides a line count.
     static constexpr std::int32_t EffectFileMissing = -1;
     static constexpr std::int32_t EffectFileUnreadable = -2;
+    static constexpr std::int32_t EffectFileOutside = -3;
     // The card is given this long after accepting "P" before the first record.
     static constexpr std::chrono::milliseconds DefaultPlayOpenPause{1000};
 
@@ -62,8 +63,9 @@ public:
     bool PlanLine(std::string_view line, TOperationPlan& plan) const override;
     bool IsPausing() const override { return State == JtagState::PausedBeforePlay; }
 
-    // Opens the file, counts its lines by reading it through, and rewinds it.
-    std::int32_t OpenEffectFile(const std::string& path);
+    // Opens the file the line names in folder, counts its lines by reading it
+    // through, and rewinds it.
+    std::int32_t OpenEffectFile(const std::string& folder, const std::string& name);
     void CloseEffectFile();
     bool IsEffectFileOpen() const { return EffectFile.IsOpen(); }
 

@@ -244,6 +244,20 @@ std::string TRunReport::DeviceIdText() const
     return Id ? WordToHex(static_cast<std::uint32_t>(*Id) & 0xFFFF) : std::string();
 }
 
+QJsonValue TRunReport::BundleJson() const
+{
+    if (!Bundle)
+        return QJsonValue();
+    QJsonObject bundle;
+    bundle[QStringLiteral("file")] = Text(Bundle->FileName);
+    bundle[QStringLiteral("sha256")] = Text(Bundle->Sha256);
+    bundle[QStringLiteral("name")] = Text(Bundle->UpdateName);
+    bundle[QStringLiteral("signed")] = !Bundle->SignerKeyId.empty();
+    bundle[QStringLiteral("signer_key_id")] = TextOrNull(Bundle->SignerKeyId);
+    bundle[QStringLiteral("signer_trusted")] = Bundle->SignerTrusted;
+    return bundle;
+}
+
 QJsonObject TRunReport::ToJson() const
 {
     QJsonObject device;
@@ -297,6 +311,7 @@ QJsonObject TRunReport::ToJson() const
     report[QStringLiteral("estimated_seconds")] =
         plan.Steps.empty() ? QJsonValue() : QJsonValue(std::round((plan.WireSeconds() + plan.PauseSeconds()) * 10.0) / 10.0);
     report[QStringLiteral("script")] = Text(Script);
+    report[QStringLiteral("bundle")] = BundleJson();
     report[QStringLiteral("mode")] = QString::fromLatin1(Manual ? constante::ReportModeManual : constante::ReportModeAuto);
     report[QStringLiteral("port")] = Text(LinkName(Link));
     report[QStringLiteral("connection")] = QString::fromLatin1(ConnectionText(Link.ConType));
@@ -329,6 +344,16 @@ std::string TRunReport::LogText() const
     log += constante::LogEnd + LogTime(End) + '\n';
     log += constante::LogScript + Script + '\n';
     log += constante::LogPort + LinkName(Link) + " " + ConnectionText(Link.ConType) + '\n';
+    if (Bundle) {
+        log += constante::LogBundle + Bundle->FileName + '\n';
+        log += constante::LogBundleSha256 + Bundle->Sha256 + '\n';
+        log += constante::LogUpdateName + Bundle->UpdateName + '\n';
+        if (Bundle->SignerKeyId.empty())
+            log += std::string(constante::LogUnsigned) + '\n';
+        else
+            log += constante::LogSigner + Bundle->SignerKeyId +
+                   (Bundle->SignerTrusted ? std::string() : std::string(constante::LogSignerUntrusted)) + '\n';
+    }
     log += FormatText(constante::LogDevice, Type ? std::to_string(*Type) : constante::ReportDeviceUnknown);
     log += constante::LogDeviceId + (Id ? DeviceIdText() : std::string(constante::ReportDeviceUnknown));
     log += constante::LogBootChecksum + (Checksum ? WordToHex(*Checksum) : std::string(constante::ReportDeviceUnknown)) + '\n';

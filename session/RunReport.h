@@ -26,6 +26,17 @@
 #include <vector>
 
 class QJsonObject;
+class QJsonValue;
+
+// The update bundle a run came from, in the report: plain texts, as the
+// bundle's owner gives them.
+struct TReportBundle {
+    std::string FileName;
+    std::string Sha256;
+    std::string UpdateName;
+    std::string SignerKeyId;  // empty: not signed
+    bool SignerTrusted = false;  // verified with a trusted key
+};
 
 class TRunReport : public TRunObserver {
 public:
@@ -39,6 +50,8 @@ public:
     // Takes effect from the next run.
     void SetFolder(std::string folder) { Folder = std::move(folder); }
     const std::string& GetFolder() const { return Folder; }
+    // The bundle the session's update was unpacked from; none for a plain folder.
+    void SetBundle(std::optional<TReportBundle> bundle) { Bundle = std::move(bundle); }
     // The files of the last run; empty when it left none.
     const std::string& LastJsonPath() const { return JsonPath; }
     const std::string& LastLogPath() const { return LogPath; }
@@ -104,6 +117,7 @@ private:
     TVersion VersionOfLine(const TCardText& text) const;
 
     QJsonObject ToJson() const;
+    QJsonValue BundleJson() const;
     std::string LogText() const;
     std::string DeviceIdText() const;
     // Writes both files; false with the reason (folder or file, then why).
@@ -111,6 +125,7 @@ private:
 
     TUpdateSession& Session;
     std::string Folder;
+    std::optional<TReportBundle> Bundle;
     std::string JsonPath;
     std::string LogPath;
 

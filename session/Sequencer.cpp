@@ -250,18 +250,23 @@ bool TUpdateSession::CheckedUpdate()
     settings.Files = &ProgJtag->GetFileSource();
     settings.PlayOpenPause = ProgJtag->PlayOpenPause;
     Plan = PlanUpdate(AppDir, ScriptPath, settings);
-    if (!CheckUpdate || Plan.IsClean())
+    // A bundle's line that names a file outside it would send what no signature
+    // covers: that refusal holds with the check off too.
+    std::vector<const TPlanProblem*> refused;
+    for (const TPlanProblem& problem : Plan.Problems)
+        if (CheckUpdate || problem.Outside)
+            refused.push_back(&problem);
+    if (refused.empty())
         return true;
-    const std::size_t shown = std::min(Plan.Problems.size(), ProblemsShown);
+    const std::size_t shown = std::min(refused.size(), ProblemsShown);
     std::string problems;
     for (std::size_t index = 0; index < shown; ++index) {
-        ShowInfo(ProblemText(Plan.Problems[index]));
-        problems += constante::TextLineBreak + ProblemText(Plan.Problems[index]);
+        ShowInfo(ProblemText(*refused[index]));
+        problems += constante::TextLineBreak + ProblemText(*refused[index]);
     }
-    if (Plan.Problems.size() > shown)
-        problems += constante::TextLineBreak +
-                    FormatText(constante::CheckMoreProblems, std::to_string(Plan.Problems.size() - shown));
-    ShowError(FormatText(constante::CheckFailed, std::to_string(Plan.Problems.size())));
+    if (refused.size() > shown)
+        problems += constante::TextLineBreak + FormatText(constante::CheckMoreProblems, std::to_string(refused.size() - shown));
+    ShowError(FormatText(constante::CheckFailed, std::to_string(refused.size())));
     LastError += problems;
     return false;
 }

@@ -103,10 +103,11 @@ void TUpdatePlanner::Operation(const Origin& origin, const std::string& line)
         if (!engine->PlanLine(line, planned))
             continue;
         for (TPlanProblem& problem : planned.Problems) {
-            if (problem.File.empty())
-                Problem(origin, std::move(problem.Message));
-            else
-                Plan.Problems.push_back(std::move(problem));
+            if (problem.File.empty()) {
+                problem.File = origin.File;
+                problem.Line = origin.Line;
+            }
+            Plan.Problems.push_back(std::move(problem));
         }
         planned.Problems.clear();
         // A line the engine refuses before anything goes, or that only shows a text, is no step.
@@ -128,5 +129,5 @@ void TUpdatePlanner::AddStep(const Origin& origin, const std::string& operation,
 
 void TUpdatePlanner::Problem(const Origin& origin, std::string message)
 {
-    Plan.Problems.push_back({origin.File, origin.Line, std::move(message)});
+    Plan.Problems.push_back({origin.File, origin.Line, std::move(message), false});
 }

@@ -86,6 +86,20 @@ std::int64_t TUpdateSession::SecondsLeft() const
                                      0.5);
 }
 
+void TUpdateSession::SetConfinedToFolder(bool confined)
+{
+    if (confined == IsConfinedToFolder())
+        return;
+    if (confined) {
+        UnconfinedFiles = &ProgJtag->GetFileSource();
+        Confined = std::make_unique<TConfinedFiles>(*UnconfinedFiles, AppFolder());
+    }
+    for (TGestionnaire* engine : Engines())
+        engine->SetFileSource(confined ? *Confined : *UnconfinedFiles);
+    if (!confined)
+        Confined.reset();
+}
+
 void TUpdateSession::SetCurentCardDir(const std::string& dir)
 {
     CurentCardDir = dir;

@@ -86,6 +86,12 @@ public:
     // at once and sends nothing to the card. On by default.
     void SetCheckUpdate(bool check) { CheckUpdate = check; }
     bool GetCheckUpdate() const { return CheckUpdate; }
+    // The program's folder is an unpacked bundle: the files its lines name must
+    // be inside it. A name that is absolute or leaves it through ".." is a
+    // problem of the check, refused before the link opens even with the check
+    // off, and an error of the engine that would read it. Off for a plain folder.
+    void SetConfinedToFolder(bool confined);
+    bool IsConfinedToFolder() const { return Confined != nullptr; }
     const std::string& GetAppDir() const { return AppDir; }
     // The main script named on the command line; empty for "script.ini".
     const std::string& GetScriptArgument() const { return ScriptArgument; }
@@ -288,6 +294,9 @@ private:
     bool Manual = false;
     TComponentSelection Selection;
     bool CheckUpdate = true;
+    // The engines' file source while confined, over the one they had before.
+    std::unique_ptr<TConfinedFiles> Confined;
+    const TFileSource* UnconfinedFiles = nullptr;
     TUpdatePlan Plan;
     // Bytes the link carried in this run, both ways, and since when (ClockMs; -1 before any run).
     std::uint64_t BytesCarried = 0;

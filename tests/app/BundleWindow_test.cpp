@@ -5,10 +5,14 @@
 #include "BundleTestSupport.h"
 #include "BundleWriter.h"
 #include "CardStateFile.h"
+#include "CardsWindow.h"
 #include "RunProcess.h"
 #include "SettingsFile.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -111,7 +115,23 @@ TEST(BundleWindow, SignedExampleUpdatesTheCardWithItsSignerInTheStatusList)
     // The operator's files are kept per user; the unpacked update stays as it came.
     const std::string user = config.Dir.Path() + "corvane-pelto-updater/";
     EXPECT_EQ(window.GetReport().LastJsonPath().rfind(user + "reports/", 0), 0u) << window.GetReport().LastJsonPath();
+    // The report names the bundle and its signer.
+    const QJsonObject recorded =
+        QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(window.GetReport().LastJsonPath()))).object()["bundle"].toObject();
+    EXPECT_EQ(recorded["file"].toString().toStdString(), bundle);
+    EXPECT_EQ(recorded["name"].toString(), "Corvane Pelto update package 1.50");
+    EXPECT_EQ(recorded["signer_key_id"].toString().toStdString(), keyId);
+    EXPECT_TRUE(recorded["signer_trusted"].toBool());
+    EXPECT_NE(ReadFile(window.GetReport().LastLogPath()).find("\nSigned by   : " + keyId + "\n"), std::string::npos);
     const std::string unpacked = window.GetSession().GetAppDir();
+    // The window of several cards runs the same bundle, its lines kept to it.
+    window.SeveralCards->trigger();
+    TCardsWindow* cards = window.GetCardsWindow();
+    ASSERT_NE(cards, nullptr);
+    ASSERT_TRUE(cards->AddPort("tcp://127.0.0.1:9"));
+    EXPECT_TRUE(cards->GetCards().Session(0).IsConfinedToFolder());
+    EXPECT_TRUE(cards->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     window.FormClose();
     EXPECT_TRUE(fs::exists(user + "Updater.prm"));
     EXPECT_FALSE(fs::exists(unpacked + "/Updater.prm"));

@@ -32,6 +32,7 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -66,12 +67,13 @@ public:
             Dir.Write("Updater.prm", settings);
         Open(keepCards);
     }
-    void Open(bool keepCards = true)
+    void Open(bool keepCards = true, const std::optional<TReportBundle>& bundle = std::nullopt)
     {
         Window.reset();
         Settings = std::make_unique<TSettingsFile>();
         TCardsSetup setup;
         setup.AppDir = Folder();
+        setup.Bundle = bundle;
         setup.Choice = Settings->Load(TSettingsFile::LoadPathFor(Folder()), {});
         setup.KeepCards = keepCards;
         Window = std::make_unique<TCardsWindow>(setup, *Settings);
@@ -184,6 +186,36 @@ TEST(CardsWindow, ThreeCardsRunTogetherAndOneFailsInItsRow)
     EXPECT_EQ(results, (std::map<std::string, std::string>{{pty.Link->Address(), "completed"},
                                                             {"tcp://127.0.0.1:" + tcp.Link->Address(), "completed"},
                                                             {"udp://127.0.0.1:" + udp.Link->Address(), "failed"}}));
+}
+
+// The cards of an update unpacked from a bundle keep their lines to its files
+// and name the bundle in their reports. This one was signed, but no trusted
+// key was set up: the report does not pass the key ID off as a checked signer.
+TEST(CardsWindow, CardsOfABundleNameItInTheirReports)
+{
+    CardBench tcp(Transport::Tcp);
+    CardsBench bench({}, false);
+    const TReportBundle bundle{"/media/update.zip", std::string(64, 'a'), "Update 1.50", "1A2B3C4D", false};
+    bench.Open(false, bundle);
+    ASSERT_TRUE(bench.Window->AddPort(PortText(tcp)));
+    EXPECT_TRUE(bench.Cards().Session(0).IsConfinedToFolder());
+    ASSERT_TRUE(bench.RunAll());
+    const std::vector<QJsonObject> reports = bench.Reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0]["result"].toString(), "completed");
+    EXPECT_EQ(reports[0]["bundle"].toObject(),
+              (QJsonObject{{"file", "/media/update.zip"},
+                           {"sha256", QString(64, 'a')},
+                           {"name", "Update 1.50"},
+                           {"signed", true},
+                           {"signer_key_id", "1A2B3C4D"},
+                           {"signer_trusted", false}}));
+    std::string log;
+    for (const auto& entry : std::filesystem::directory_iterator(bench.Dir.Path() + "reports"))
+        if (entry.path().extension() == ".log")
+            log = ReadFile(entry.path());
+    EXPECT_NE(log.find("\nSigned by   : 1A2B3C4D (no trusted key set up: its origin was not checked)\n"), std::string::npos)
+        << log;
 }
 
 // Cards come from the serial devices present (a checklist), a LAN address or

@@ -3,13 +3,23 @@
 // before the link opens, so the card receives nothing, and nothing of it is
 // left behind; a signed one updates the card and says who signed it.
 #include "BundleRun.h"
+#include "BundleWriter.h"
+#include "ReportSchema.h"
+#include "TrustedKeys.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 namespace {
@@ -60,6 +70,62 @@ std::string Bank(int number) { return "MB/bank" + std::to_string(number) + ".hex
 void Remove(std::vector<ZipEntry>& entries, const std::string& name)
 {
     std::erase_if(entries, [&](const ZipEntry& entry) { return entry.Name == name; });
+}
+
+// The one report of the folder (its JSON and its log).
+struct Report {
+    QJsonObject Json;
+    std::string Log;
+};
+Report OnlyReport(BundleRun& run, const std::string& folder)
+{
+    EXPECT_EQ(CheckReportsFollowTheSchema(folder), 1) << folder;
+    for (const std::string& name : run.FilesIn(folder))
+        if (name.ends_with(".json"))
+            return {QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(folder + "/" + name))).object(),
+                    ReadFile(folder + "/" + name.substr(0, name.size() - 5) + ".log")};
+    return {};
+}
+
+std::string FileSha256(const std::string& path)
+{
+    QFile file(QString::fromStdString(path));
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly) && hash.addData(&file));
+    return hash.result().toHex().toStdString();
+}
+
+// The example's main script with one more line after "FY"; that line's number.
+int AddMainScriptLine(const std::string& folder, const std::string& line)
+{
+    std::vector<std::string> lines = SplitLines(ReadFile(folder + "/script.ini"));
+    const auto fy = std::find(lines.begin(), lines.end(), "FY");
+    EXPECT_NE(fy, lines.end());
+    const auto added = lines.insert(fy + 1, line);
+    std::string text;
+    for (const std::string& each : lines)
+        text += each + "\n";
+    std::ofstream(folder + "/script.ini", std::ios::binary | std::ios::trunc) << text;
+    return static_cast<int>(added - lines.begin()) + 1;
+}
+
+// A signed bundle of the folder as corvane-tool writes one, but without the
+// plan that would refuse its lines: the bundle a forger who holds the key, or
+// a careless packer, could make.
+std::string SignedWithoutPlan(BundleRun& run, const std::string& folder, const std::string& name, const KeyPair& keys)
+{
+    TMinisignSecretKey key;
+    std::string text;
+    std::string why;
+    EXPECT_TRUE(ReadKeyFile(keys.Secret, text, why) && ParseSecretKey(text, key, why)) << why;
+    TFolderFiles files;
+    TBundleProblem problem;
+    TManifest manifest;
+    EXPECT_TRUE(ListFolderFiles(folder, files, problem)) << problem.Reason;
+    EXPECT_TRUE(WriteBundle(folder, files.Names, "Corvane Pelto update package 1.50", &key, run.BundlePath(name), manifest,
+                            problem))
+        << problem.Reason;
+    return run.BundlePath(name);
 }
 
 }  // namespace
@@ -163,15 +229,38 @@ TEST(BundleRuns, SignedExampleUpdatesTheCardAndTheOperatorsFilesStayWithTheUser)
     const std::vector<std::string> reports = run.FilesIn(run.UserFolder() + "reports");
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_TRUE(reports[0].ends_with(".json")) << reports[0];
+    // The report names the bundle, its SHA-256, the update and its signer.
+    const Report signedRun = OnlyReport(run, run.UserFolder() + "reports");
+    const QJsonObject recorded = signedRun.Json["bundle"].toObject();
+    EXPECT_EQ(recorded["file"].toString().toStdString(), bundle);
+    EXPECT_EQ(recorded["sha256"].toString().toStdString(), FileSha256(bundle));
+    EXPECT_EQ(recorded["name"].toString(), "Corvane Pelto update package 1.50");
+    EXPECT_TRUE(recorded["signed"].toBool());
+    EXPECT_EQ(recorded["signer_key_id"].toString().toStdString(), keyId);
+    EXPECT_TRUE(recorded["signer_trusted"].toBool());
+    EXPECT_EQ(signedRun.Json["result"].toString(), "completed");
+    for (const std::string& line : {"Bundle      : " + bundle, "SHA-256     : " + FileSha256(bundle),
+                                    std::string("Update name : Corvane Pelto update package 1.50"),
+                                    "Signed by   : " + keyId})
+        EXPECT_TRUE(Contains(signedRun.Log, line + "\n")) << line << "\n" << signedRun.Log;
 
-    // Read Id comes from the bundle too; --report-dir takes the reports elsewhere.
+    // Read Id comes from the bundle too, here an unsigned one, which its report
+    // says; --report-dir takes the reports elsewhere.
+    const std::string unsignedBundle = run.MakeBundle("unsigned.zip");
     const std::string runs = run.Dir.Path() + "runs";
-    const ProcessResult readId =
-        run.Update(bundle, {"--trusted-key", keys.Public, "--read-id", "--report-dir", runs}, false);
+    const ProcessResult readId = run.Update(unsignedBundle, {"--read-id", "--report-dir", runs}, false);
     EXPECT_EQ(readId.ExitCode, 0) << readId.Err;
     EXPECT_TRUE(Contains(readId.Out, "\nExtract JTAG Devices ID\n")) << readId.Out;
     EXPECT_EQ(run.FilesIn(runs).size(), 2u);
     EXPECT_EQ(run.FilesIn(run.UserFolder() + "reports").size(), 2u);
+    const Report unsignedRun = OnlyReport(run, runs);
+    const QJsonObject unsignedRecord = unsignedRun.Json["bundle"].toObject();
+    EXPECT_EQ(unsignedRecord["file"].toString().toStdString(), unsignedBundle);
+    EXPECT_EQ(unsignedRecord["sha256"].toString().toStdString(), FileSha256(unsignedBundle));
+    EXPECT_FALSE(unsignedRecord["signed"].toBool());
+    EXPECT_TRUE(unsignedRecord["signer_key_id"].isNull());
+    EXPECT_TRUE(Contains(unsignedRun.Log, "Signed by   : nobody (not signed: its origin was not checked)\n"))
+        << unsignedRun.Log;
     const ProcessResult check = run.Check();
     EXPECT_EQ(check.ExitCode, 0) << check.Out << check.Err;
 }
@@ -190,6 +279,67 @@ TEST(BundleRuns, ScriptNamedOutsideTheBundleIsRefused)
     }
     EXPECT_TRUE(run.TemporaryFolderEmpty());
     EXPECT_EQ(run.BytesTheCardReceived(), 0);
+}
+
+// A signed bundle whose main script names a file beside the unpacked folder:
+// the signature holds, yet that file is no part of what it covers. The check
+// refuses the line, also when the check is turned off, before the link opens.
+TEST(BundleRuns, LineNamingAFileOutsideTheBundleIsRefused)
+{
+    BundleRun run;
+    ASSERT_TRUE(run.CardStarted());
+    KeyPair keys;
+    if (!MakeMinisignKeys(run.Dir, "release", keys))
+        GTEST_SKIP() << "minisign is not installed";
+    const std::string update = run.Dir.Path() + "update";
+    const int line = AddMainScriptLine(update, "P0 ../outside.hex");
+    const std::string bundle = SignedWithoutPlan(run, update, "outside.zip", keys);
+    const std::string outside = run.Dir.Path() + "tmp/outside.hex";
+    fs::copy_file(update + "/MB/bank0.hex", outside);
+
+    const std::string problem = "/script.ini:" + std::to_string(line) +
+                                ": ../outside.hex is not a file of the update bundle: its lines may name only files inside it\n";
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{"--trusted-key", keys.Public}, {"--trusted-key", keys.Public, "--no-check"}}) {
+        const ProcessResult refused = run.Update(bundle, options);
+        EXPECT_EQ(refused.ExitCode, 1) << refused.Out << refused.Err;
+        EXPECT_TRUE(Contains(refused.Err, "The update has 1 problem(s): nothing was sent to the card\n")) << refused.Err;
+        EXPECT_TRUE(Contains(refused.Err, problem)) << refused.Err;
+        EXPECT_FALSE(Contains(refused.Out, "Synchronize")) << refused.Out;
+        // Only the file beside it is left in the temporary folder.
+        EXPECT_EQ(run.FilesIn(run.Dir.Path() + "tmp"), std::vector<std::string>{"outside.hex"});
+    }
+    EXPECT_EQ(run.BytesTheCardReceived(), 0);
+}
+
+// The same line in a plain folder reads the file beside it, as it always did;
+// corvane-tool bundle refuses that folder, naming the line, as a run of its
+// bundle would.
+TEST(BundleRuns, PlainFolderStillReadsNamesOutsideIt)
+{
+    BundleRun run;
+    ASSERT_TRUE(run.CardStarted());
+    const std::string update = run.Dir.Path() + "update";
+    const int line = AddMainScriptLine(update, "P0 ../outside.hex");
+    fs::copy_file(update + "/MB/bank0.hex", run.Dir.Path() + "outside.hex");
+
+    const ProcessResult bundled = RunProcess({CORVANE_TOOL, "bundle", update, run.BundlePath("outside.zip")});
+    EXPECT_EQ(bundled.ExitCode, 1);
+    EXPECT_EQ(bundled.Out, update + "/script.ini:" + std::to_string(line) +
+                               ": ../outside.hex is not a file of the update bundle: its lines may name only files "
+                               "inside it\n1 problem\n");
+    EXPECT_FALSE(fs::exists(run.BundlePath("outside.zip")));
+
+    const ProcessResult updated = RunProcess(run.Program({CORVANE_UPDATER, "--batch", "--app-dir", update, "--port",
+                                                          run.PortText(), "--timeout", "20"}),
+                                             std::chrono::seconds(90));
+    EXPECT_EQ(updated.ExitCode, 0) << updated.Err;
+    EXPECT_EQ(SplitLines(updated.Out).back(), "Program operation completed");
+    const Report plain = OnlyReport(run, update + "/reports");
+    EXPECT_TRUE(plain.Json.contains("bundle") && plain.Json["bundle"].isNull());
+    EXPECT_FALSE(Contains(plain.Log, "Bundle")) << plain.Log;
+    const ProcessResult check = run.Check();
+    EXPECT_EQ(check.ExitCode, 0) << check.Out << check.Err;
 }
 
 // The unpacked update goes also when a signal ends the program, in batch mode

@@ -87,6 +87,7 @@ std::vector<std::string> ReportSchemaFaults(const QJsonObject& report)
                  {"estimated_seconds",
                   [](const QJsonValue& value) { return value.isNull() || (value.isDouble() && value.toDouble() >= 0); }},
                  {"script", IsString},
+                 {"bundle", any},
                  {"mode", OneOf({"auto", "manual"})},
                  {"port", IsString},
                  {"connection", OneOf({"RS232", "TCP", "UDP"})},
@@ -105,6 +106,22 @@ std::vector<std::string> ReportSchemaFaults(const QJsonObject& report)
                  {"id", Hex4OrNull()},
                  {"boot_checksum", IsStringOrNull}},
                 faults);
+    // A plain folder's run has no bundle.
+    if (!report["bundle"].isNull()) {
+        static const QRegularExpression sha256(QStringLiteral("^[0-9a-f]{64}$"));
+        CheckObject(report["bundle"], "bundle",
+                    {{"file", IsString},
+                     {"sha256", [](const QJsonValue& value) { return sha256.match(value.toString()).hasMatch(); }},
+                     {"name", IsString},
+                     {"signed", [](const QJsonValue& value) { return value.isBool(); }},
+                     {"signer_key_id", IsStringOrNull},
+                     {"signer_trusted", [](const QJsonValue& value) { return value.isBool(); }}},
+                    faults);
+        const QJsonObject bundle = report["bundle"].toObject();
+        if (bundle["signed"].toBool() == bundle["signer_key_id"].isNull() ||
+            (bundle["signer_trusted"].toBool() && !bundle["signed"].toBool()))
+            faults.push_back("a bundle's signer key ID is set exactly when it is signed, and only a signed one is trusted");
+    }
     CheckArray(report["versions_read"], "versions_read",
                {{"script", IsStringOrNull},
                 {"line", IsCount},

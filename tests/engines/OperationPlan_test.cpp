@@ -58,15 +58,23 @@ bool Run(Engine& engine, const std::string& line, TOperationPlan& counted, std::
     return true;
 }
 
-template <class Engine>
-void ExpectPlanOfEachLine(Engine& planner, Engine& runner, const Strings& lines)
+// The update's files, BOOT.HEX and BANK.HEX in Folder.
+TMemoryFiles UpdateFiles()
 {
     TMemoryFiles files;
     files.Write(Folder + "BOOT.HEX", BootImage);
     files.Write(Folder + "BANK.HEX", BankImage);
+    return files;
+}
+
+// Each line planned, then run with the engine reading files in folder.
+template <class Engine>
+void ExpectPlanOfEachLine(Engine& planner, Engine& runner, const Strings& lines, const TFileSource& files,
+                          const std::string& folder = Folder)
+{
     for (Engine* engine : {&planner, &runner}) {
         engine->SetFileSource(files);
-        engine->SetCurentDir(Folder);
+        engine->SetCurentDir(folder);
     }
     for (const std::string& line : lines) {
         TOperationPlan plan;
@@ -102,7 +110,8 @@ TEST(EnginePlans, CardCheckLines)
     ExpectPlanOfEachLine(planner, runner,
                          {"V1 0150", "V1  0150 ", "T1 0150", "TB 0150", "UV 0200", "OP 00A5", "RS", "NP", "FI", "FY",
                           "M3", "M 7", "prompt Insert", "V1 015", "V", "T9 01500", "UV 15", "OP 0", "MA", "M",
-                          "wait ten", "SYN", "P1 BANK.HEX", "D8", "rs", ""});
+                          "wait ten", "SYN", "P1 BANK.HEX", "D8", "rs", ""},
+                         UpdateFiles());
 }
 
 TEST(EnginePlans, BootLoaderLines)
@@ -111,7 +120,8 @@ TEST(EnginePlans, BootLoaderLines)
     TProgBoot runner;
     ExpectPlanOfEachLine(planner, runner,
                          {"SYN", "PB BOOT.HEX", "P  B BOOT.HEX", "PB BOOT.HEX DF4C", "PB MISSING.HEX 1234", "PB",
-                          "P1 BANK.HEX", "V1 0150", "FI"});
+                          "P1 BANK.HEX", "V1 0150", "FI"},
+                         UpdateFiles());
 }
 
 TEST(EnginePlans, BankLines)
@@ -120,7 +130,8 @@ TEST(EnginePlans, BankLines)
     TProgPsd runner;
     ExpectPlanOfEachLine(planner, runner,
                          {"P1 BANK.HEX", "P 7 BANK.HEX", "P2 MISSING.HEX", "D3", "F 5", "P8 E.SVF", "PB BOOT.HEX",
-                          "D8", "F", "FI"});
+                          "D8", "F", "FI"},
+                         UpdateFiles());
 }
 
 TEST(EnginePlans, UploadProblemsTheCardWouldMeet)
@@ -147,4 +158,45 @@ TEST(EnginePlans, UploadProblemsTheCardWouldMeet)
     engine.PlanLine("P1 EMPTY.HEX", plan);
     EXPECT_EQ(plan.BytesToCard, 2u);
     EXPECT_EQ(plan.Files, Strings{Folder + "EMPTY.HEX"});
+}
+
+// A bundle's lines name only its own files: from its folder "MB/", "../BANK.HEX"
+// stays inside; a climb above the folder, or an absolute name, is refused by
+// the plan and by the run alike, before the engine sends anything.
+TEST(EnginePlans, NamesThatLeaveAConfinedFolder)
+{
+    const std::string below = Folder + "MB/";
+    TMemoryFiles files;
+    for (const char* name : {"../BOOT.HEX", "./../BOOT.HEX", "../../update/BOOT.HEX"})
+        files.Write(below + name, BootImage);
+    for (const char* name : {"../BANK.HEX", "../MB/../BANK.HEX", "/update/BANK.HEX"})
+        files.Write(below + name, BankImage);
+    const TConfinedFiles confined(files, "/update");
+    TProgBoot bootPlanner;
+    TProgBoot bootRunner;
+    ExpectPlanOfEachLine(bootPlanner, bootRunner,
+                         {"PB ../BOOT.HEX", "PB ./../BOOT.HEX", "PB ../../update/BOOT.HEX", "PB /update/BOOT.HEX"},
+                         confined, below);
+    TProgPsd bankPlanner;
+    TProgPsd bankRunner;
+    ExpectPlanOfEachLine(bankPlanner, bankRunner, {"P1 ../BANK.HEX", "P1 ../MB/../BANK.HEX", "P1 //update/BANK.HEX"},
+                         confined, below);
+
+    const auto problems = [&](TGestionnaire& engine, const std::string& line) {
+        TOperationPlan plan;
+        EXPECT_TRUE(engine.PlanLine(line, plan));
+        Strings texts;
+        for (const TPlanProblem& problem : plan.Problems)
+            texts.push_back((problem.Outside ? "outside: " : "") + problem.Message);
+        return texts;
+    };
+    const std::string notOurs = " is not a file of the update bundle: its lines may name only files inside it";
+    EXPECT_EQ(problems(bootPlanner, "PB ../BOOT.HEX"), Strings{});
+    EXPECT_EQ(problems(bootPlanner, "PB ../../update/BOOT.HEX 1234"), Strings{"outside: ../../update/BOOT.HEX" + notOurs});
+    EXPECT_EQ(problems(bankPlanner, "P1 ../MB/../BANK.HEX"), Strings{});
+    EXPECT_EQ(problems(bankPlanner, "P1 /update/BANK.HEX"), Strings{"outside: /update/BANK.HEX" + notOurs});
+
+    // The same names from a plain folder are read as they always were.
+    bootPlanner.SetFileSource(files);
+    EXPECT_EQ(problems(bootPlanner, "PB ../../update/BOOT.HEX"), Strings{});
 }

@@ -513,3 +513,34 @@ TEST_F(JtagEngine, PlanCountsThePlayAsItRuns)
     TOperationPlan foreign;
     EXPECT_FALSE(planner.PlanLine("P7 play.svf", foreign));
 }
+
+// In a bundle's folder a play may name only the bundle's own effect files: a
+// climb above it is refused by the plan and by the engine, which sends no record.
+TEST_F(JtagEngine, PlayOutsideAConfinedFolderIsRefused)
+{
+    TMemoryFiles files;
+    files.Write("/update/EXT/../play.svf", "STATE RESET IDLE;\r\n");
+    files.Write("/update/EXT/../../play.svf", "STATE RESET IDLE;\r\n");
+    const TConfinedFiles confined(files, "/update/");
+    TProgJtag planner;
+    planner.SetFileSource(confined);
+    planner.SetCurentDir("/update/EXT/");
+    TOperationPlan inside;
+    ASSERT_TRUE(planner.PlanLine("P8 ../play.svf", inside));
+    EXPECT_TRUE(inside.Problems.empty());
+    TOperationPlan outside;
+    ASSERT_TRUE(planner.PlanLine("P8 ../../play.svf", outside));
+    ASSERT_EQ(outside.Problems.size(), 1u);
+    EXPECT_TRUE(outside.Problems[0].Outside);
+
+    engine.SetFileSource(confined);
+    engine.SetCurentDir("/update/EXT/");
+    engine.SetUpdateAllowed(true);
+    host.Card = [](const std::string&) { return std::string("."); };
+    RunLine(engine, "P8 ../../play.svf");
+    EXPECT_EQ(host.Sent, V{"P8"});
+    EXPECT_EQ(Errors(), V{outside.Problems[0].Message});
+    EXPECT_EQ(outside.Problems[0].Message,
+              "../../play.svf is not a file of the update bundle: its lines may name only files inside it");
+    EXPECT_FALSE(engine.IsEffectFileOpen());
+}

@@ -48,8 +48,12 @@ int RunBundle(const std::vector<std::string>& args, std::ostream& out, std::ostr
         folder.pop_back();
     const std::string& output = paths[1];
 
-    // The folder is refused as the plan refuses it, with the plan's own lines.
-    const TUpdatePlan plan = PlanUpdate(folder);
+    // The folder is refused as the plan refuses it, with the plan's own lines,
+    // and as a bundle's run plans it: its lines may name only its own files.
+    const TConfinedFiles confined(DiskFiles(), folder);
+    TPlanSettings settings;
+    settings.Files = &confined;
+    const TUpdatePlan plan = PlanUpdate(folder, {}, settings);
     if (!plan.IsClean()) {
         for (const TPlanProblem& problem : plan.Problems)
             out << ProblemText(problem) << '\n';
