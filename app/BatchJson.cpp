@@ -22,6 +22,14 @@ const char* BoxKindText(TBoxKind kind)
     return "error";
 }
 
+QJsonArray AccountJson(const std::vector<std::string>& lines)
+{
+    QJsonArray array;
+    for (const std::string& line : lines)
+        array.append(DecodedText(line));
+    return array;
+}
+
 QJsonObject RowJson(const TSummaryRow& row)
 {
     return QJsonObject{
@@ -31,6 +39,7 @@ QJsonObject RowJson(const TSummaryRow& row)
         {QStringLiteral("duration_seconds"), static_cast<double>(row.DurationMs) / 1000.0},
         {QStringLiteral("lines_sent"), row.LinesSent},
         {QStringLiteral("retransmissions"), row.Retransmissions},
+        {QStringLiteral("account"), AccountJson(row.Account)},
     };
 }
 

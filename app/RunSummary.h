@@ -17,6 +17,8 @@ struct TSummaryRow {
     std::int32_t LinesSent = 0;
     std::int32_t Retransmissions = 0;
     std::string Message;
+    // What the run did (TRunReport::Account).
+    std::vector<std::string> Account;
 };
 
 // "completed", "failed" or "stopped".

@@ -130,6 +130,7 @@ THexUploader::Answer THexUploader::ChecksumAnswer()
         ConsumeReply();
         if (Area.ClearAfterVerify)
             ClearInput();
+        Programmed(Area.Part);
         return Answer::Accepted;
     case ReplyFailed:
         ConsumeReply();

@@ -76,6 +76,8 @@ public:
     TNotifyEvent OnOptionChange;
     // The card asked for a text again (GetRetryCount: the operation's count so far).
     TNotifyEvent OnRetransmission;
+    // The card took and verified a part of the update: "bank 3", "boot", "PROM prom1.svf".
+    std::function<void(TGestionnaire& Sender, const std::string& part)> OnProgrammed;
 
 protected:
     // ---- Engine side, used inside Step.
@@ -97,6 +99,7 @@ protected:
     // refusal letter, when it comes instead, is consumed and reported with the message.
     bool Acknowledged(char refusal, std::string_view message);
     void SetDeviceID(std::int32_t id);
+    void Programmed(const std::string& part);
     void SpeedUp();
     // Counts one retransmission the card asked for; false, after reporting
     // "Too Many Transmission Error !!!", once the operation has had too many.

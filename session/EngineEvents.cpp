@@ -17,6 +17,7 @@ void TUpdateSession::WireEngine(TGestionnaire& engine)
     engine.OnError = [this](TGestionnaire& sender) { EngineError(sender); };
     engine.OnChangeDeviceID = [this](TGestionnaire& sender) { EngineChangeDeviceID(sender); };
     engine.OnRetransmission = [this](TGestionnaire&) { EngineRetransmission(); };
+    engine.OnProgrammed = [this](TGestionnaire&, const std::string& part) { TellProgrammed(part); };
 }
 
 void TUpdateSession::EngineSend(TGestionnaire& Sender)

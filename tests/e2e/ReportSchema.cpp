@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -95,6 +97,12 @@ std::vector<std::string> ReportSchemaFaults(const QJsonObject& report)
                  {"versions_written", any},
                  {"lines", any},
                  {"skipped", any},
+                 {"programmed", [](const QJsonValue& value) {
+                      if (!value.isArray())
+                          return false;
+                      const QJsonArray parts = value.toArray();
+                      return std::all_of(parts.begin(), parts.end(), [](const QJsonValue& part) { return part.isString(); });
+                  }},
                  {"result", OneOf({"completed", "failed", "stopped"})},
                  {"message", IsString},
                  {"failed_script", IsStringOrNull}},
