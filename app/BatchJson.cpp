@@ -22,6 +22,14 @@ const char* BoxKindText(TBoxKind kind)
     return "error";
 }
 
+QJsonArray AccountJson(const std::vector<std::string>& lines)
+{
+    QJsonArray array;
+    for (const std::string& line : lines)
+        array.append(DecodedText(line));
+    return array;
+}
+
 QJsonObject RowJson(const TSummaryRow& row)
 {
     return QJsonObject{
@@ -32,6 +40,7 @@ QJsonObject RowJson(const TSummaryRow& row)
         {QStringLiteral("lines_sent"), row.LinesSent},
         {QStringLiteral("retransmissions"), row.Retransmissions},
         {QStringLiteral("noise_bytes_dropped"), static_cast<double>(row.NoiseDropped)},
+        {QStringLiteral("account"), AccountJson(row.Account)},
     };
 }
 

@@ -252,6 +252,7 @@ TSummaryRow TBatchMode::SummaryRow(const TCard& card) const
     row.Retransmissions = card.Session->GetRetransmissions();
     row.NoiseDropped = card.Session->GetNoiseDropped();
     row.Message = card.Message;
+    row.Account = card.Report->Account();
     return row;
 }
 
@@ -265,8 +266,17 @@ std::vector<TSummaryRow> TBatchMode::SummaryRows() const
 
 void TBatchMode::PrintSummary()
 {
-    for (const std::string& line : SummaryLines(SummaryRows()))
-        PrintStatus(line);
+    const std::vector<TSummaryRow> rows = SummaryRows();
+    if (Cards.size() > 1)
+        for (const std::string& line : SummaryLines(rows))
+            PrintStatus(line);
+    // A failed run that touched nothing has said all with its error.
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        if (rows[index].Result != TUpdateSession::TRunResult::Completed && !Cards[index]->Report->ProgrammedAnything())
+            continue;
+        for (const std::string& line : rows[index].Account)
+            PrintStatus(Tagged(*Cards[index], line));
+    }
 }
 
 void TBatchMode::Finish(int exitCode)
@@ -284,7 +294,7 @@ void TBatchMode::Finish(int exitCode)
     }
     if (Json)
         Json->Summary(SummaryRows(), exitCode);
-    else if (Cards.size() > 1)
+    else
         PrintSummary();
     std::string message;
     if (Line.Ports.empty() && !Settings.Save(SettingsPath(), Choice, message))

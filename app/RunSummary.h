@@ -18,6 +18,8 @@ struct TSummaryRow {
     std::int32_t Retransmissions = 0;
     std::uint64_t NoiseDropped = 0;
     std::string Message;
+    // What the run did (TRunReport::Account).
+    std::vector<std::string> Account;
 };
 
 // "completed", "failed" or "stopped".

@@ -13,6 +13,7 @@
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -168,6 +169,8 @@ void TMainFich::BuildMenus()
     connect(OpenUpdate, &QAction::triggered, this, [this] { OpenUpdateClick(); });
     SeveralCards = File1->addAction(Text(constante::MenuSeveralCards));
     connect(SeveralCards, &QAction::triggered, this, [this] { SeveralCardsClick(); });
+    LastRun = File1->addAction(Text(constante::MenuLastRun));
+    connect(LastRun, &QAction::triggered, this, [this] { LastRunClick(); });
     File1->addSeparator();
     // Always there, also when the Quit button is not: closing asks first during a run.
     FileQuit = File1->addAction(Text(constante::MenuQuit));
@@ -406,6 +409,20 @@ void TMainFich::ReadIdClick()
 }
 
 void TMainFich::QuitClick() { close(); }
+
+void TMainFich::LastRunClick()
+{
+    QFile log(QString::fromLocal8Bit(Report->LastLogPath()));
+    if (Report->LastLogPath().empty() || !log.open(QIODevice::ReadOnly)) {
+        ShowBox(TBoxKind::Information, Text(constante::LastRunNone));
+        return;
+    }
+    if (LastRunDlg == nullptr)
+        LastRunDlg = new TTextDialog(true, this);
+    LastRunDlg->SetText(Text(constante::LastRunCaption), DecodedText(log.readAll().toStdString()));
+    LastRunDlg->show();
+    LastRunDlg->raise();
+}
 
 void TMainFich::FeedSession()
 {

@@ -13,6 +13,7 @@
 #include "MessageBoxHook.h"
 #include "SerialDeviceList.h"
 #include "SettingsFile.h"
+#include "TextDialog.h"
 #include "RunReport.h"
 #include "UpdateSession.h"
 #include "Utils.h"
@@ -99,6 +100,9 @@ public:
     QAction* OpenUpdate;
     QAction* SeveralCards;
     QAction* FileQuit;
+    QAction* LastRun;
+    // The report of the last run, as text; made at the first look.
+    TTextDialog* LastRunDlg = nullptr;
 
     TUpdateSession& GetSession() { return *Session; }
     TRunReport& GetReport() { return *Report; }
@@ -113,6 +117,8 @@ public:
     void StartClick();
     void ReadIdClick();
     void QuitClick();
+    // Shows the last run's report (its text log): what it did, line by line.
+    void LastRunClick();
     void Timer1Timer() { Session->Timer1Timer(); }
     void MAutoClick();
     void MManualClick();

@@ -131,6 +131,7 @@ THexUploader::Answer THexUploader::ChecksumAnswer()
         ConsumeReply();
         if (Area.ClearAfterVerify)
             ClearInput();
+        Programmed(Area.Part);
         return Answer::Accepted;
     case ReplyFailed:
         ConsumeReply();

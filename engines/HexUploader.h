@@ -51,6 +51,8 @@ protected:
         bool EraseIsAStep = false;
         // The bank engine drops whatever else came with the last acknowledgement.
         bool ClearAfterVerify = false;
+        // What the card holds once the checksum is accepted ("bank 3", "boot").
+        std::string Part;
     };
 
     // The engine's own halt and idle states.

@@ -211,6 +211,9 @@ bool TInstCrt::PlanLine(std::string_view line, TOperationPlan& plan) const
         plan.Refuse(std::move(refusal));
         return true;
     }
+    // The run goes on with such a character; the check points it out.
+    if (std::string digit = DigitProblem(line); !digit.empty())
+        plan.Refuse(std::move(digit));
     std::int32_t milliseconds = 0;
     switch (keyword->FirstState) {
     case InstState::ShowPrompt: break;  // shown in the status list, nothing sent

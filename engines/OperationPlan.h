@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The card's acknowledgement, ".".
@@ -26,6 +27,15 @@ struct TPlanProblem {
 
 // "FILE:LINE: message", or "FILE: message" without a line.
 std::string ProblemText(const TPlanProblem& problem);
+
+// The run reads a component, bank or card character that is not a hexadecimal
+// digit as 0 (VO, TO, Vx, CX) or not at all (PZ). The check says so, with the
+// character: "V followed by 'O', not a hexadecimal digit"; empty when the line
+// does not start with such a letter or its character is a digit.
+std::string DigitProblem(std::string_view line);
+// The problem of a line no engine takes: the run's syntax error, the line's
+// text, and what is wrong with its character when that is known.
+std::string SyntaxProblem(std::int32_t lineNumber, std::string_view line);
 
 struct TOperationPlan {
     std::uint32_t Commands = 0;         // commands and the texts that follow them

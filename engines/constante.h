@@ -185,6 +185,7 @@ inline constexpr char UserSettingsFolder[] = "corvane-pelto-updater";
 inline constexpr char MenuFile[] = "&File";
 inline constexpr char MenuOpenUpdate[] = "&Open update...";
 inline constexpr char MenuQuit[] = "&Quit";
+inline constexpr char MenuLastRun[] = "&Last run...";
 // A COM port whose device is not on this machine stays selectable, marked.
 inline constexpr char MenuDeviceAbsent[] = " (absent)";
 // The status line that names the update a window opened.
@@ -429,6 +430,17 @@ inline constexpr char PlanHexType[] = "HEX record of unknown type %s";
 inline constexpr char PlanHexOutside[] = "HEX data at %s is outside %s, the area this file programs";
 inline constexpr char PlanHexOverlap[] = "HEX data at %s was already written by line %s";
 inline constexpr char PlanHexAfterEnd[] = "HEX data record after the end-of-file record";
+// A command letter whose component, bank or card character is not a hexadecimal digit.
+inline constexpr char PlanNotHexDigit[] = "%s followed by '%s', not a hexadecimal digit";
+// A line no engine takes: the run's own message, the line as written, and
+// what is wrong with it when that is known.
+inline constexpr char PlanSyntaxErrorQuote[] = "%s \"%s\"";
+inline constexpr char PlanSyntaxErrorWhy[] = "%s \"%s\": %s";
+// A longer line is quoted up to this many characters, then "...".
+inline constexpr std::size_t PlanQuoteMaxChars = 60;
+inline constexpr char PlanQuoteCut[] = "...";
+// The letters that a component, bank or card character follows.
+inline constexpr const char* DigitCommandLetters[] = {CmdVersionWrite, CmdVersionTest, CmdProgram, PrefixComponent};
 inline constexpr char PlanChecksumDiffers[] = "Checksum %s given, the image sums to %s";
 
 // Why a vendor SVF statement has no effect-file form (after FILE:LINE).
@@ -467,6 +479,29 @@ inline constexpr char ReportLineOk[] = "ok";
 inline constexpr char ReportUpToDate[] = "up to date";
 inline constexpr char ReportUnchecked[] = "unchecked";
 inline constexpr char ReportCardAbsent[] = "card absent";
+// What a run did, in the batch summary and the window's "Last run...".
+inline constexpr char PartBankFormat[] = "bank %s";
+inline constexpr char PartBoot[] = "boot";
+inline constexpr char PartPromFormat[] = "PROM %s";
+inline constexpr char AccountProgrammed[] = "Programmed: ";
+inline constexpr char AccountSkipped[] = "Skipped: ";
+inline constexpr char AccountVersionsRead[] = "Versions read: ";
+inline constexpr char AccountVersionsWritten[] = "Versions written: ";
+inline constexpr char AccountNothingProgrammed[] = "Nothing was programmed";
+inline constexpr char AccountEverySkippedFormat[] = "Nothing was programmed: every component was skipped (%s)";
+// The run's own closing lines program the extended boot even so.
+inline constexpr char AccountOnlyFormat[] = "Only %s programmed: every component was skipped (%s)";
+inline constexpr char AccountModeAuto[] = "Auto: ";
+inline constexpr char AccountModeManual[] = "Manual: ";
+inline constexpr char AccountUpToDate[] = "up to date";
+inline constexpr char AccountNotSelected[] = "not selected";
+inline constexpr char AccountCardAbsent[] = "card absent";
+inline constexpr char AccountNone[] = "none";
+// A component the script names by its number ("0" for the banks, "8"...).
+inline constexpr char AccountComponentFormat[] = "component %s";
+inline constexpr char AccountListSeparator[] = ", ";
+inline constexpr char LastRunNone[] = "No run has left a report yet";
+inline constexpr char LastRunCaption[] = "Last run";
 inline constexpr char ReportModeAuto[] = "auto";
 inline constexpr char ReportModeManual[] = "manual";
 // The summary that ends the text log.

@@ -154,3 +154,9 @@ bool TGestionnaire::RetryAllowed()
     ReportError(constante::ErrTooManyRetries);
     return false;
 }
+
+void TGestionnaire::Programmed(const std::string& part)
+{
+    if (OnProgrammed)
+        OnProgrammed(*this, part);
+}

@@ -83,6 +83,8 @@ public:
     // InBuffer: the host takes InBuffer back as for OnChangeBufIn, but no reply
     // was taken.
     TNotifyEvent OnNoise;
+    // The card took and verified a part of the update: "bank 3", "boot", "PROM prom1.svf".
+    std::function<void(TGestionnaire& Sender, const std::string& part)> OnProgrammed;
 
 protected:
     // ---- Engine side, used inside Step.
@@ -115,6 +117,7 @@ protected:
     // refusal letter, when it comes instead, is consumed and reported with the message.
     bool Acknowledged(char refusal, std::string_view message);
     void SetDeviceID(std::int32_t id);
+    void Programmed(const std::string& part);
     void SpeedUp();
     // Counts one retransmission the card asked for; false, after reporting
     // "Too Many Transmission Error !!!", once the operation has had too many.

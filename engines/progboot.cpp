@@ -53,7 +53,8 @@ void TProgBoot::SplitUpload(std::string_view nameAndSum, std::string& fileName, 
 THexUploader::TUploadArea TProgBoot::BootArea()
 {
     return {InfoEraseExtendedBoot, InfoUploadExtendedBoot, InfoVerifyChecksum, ErrBootFileEmpty,
-            ExtendedBootFirst,     ExtendedBootLast,       true,               false};
+            ExtendedBootFirst,     ExtendedBootLast,       true,               false,
+            PartBoot};
 }
 
 void TProgBoot::TakeLine()

@@ -70,7 +70,8 @@ THexUploader::TUploadArea TProgPsd::BankArea(std::int32_t bank)
     // Bank 0 is the lower half of the 64 KiB image, every other bank the upper half.
     const bool low = bank == 0;
     return {WithBankDigit(InfoEraseBank, bank), WithBankDigit(InfoUploadBank, bank), WithBankDigit(InfoVerifyBank, bank),
-            ErrBankFileEmpty, low ? LowBankFirst : HighBankFirst, low ? LowBankLast : HighBankLast, false, true};
+            ErrBankFileEmpty, low ? LowBankFirst : HighBankFirst, low ? LowBankLast : HighBankLast, false, true,
+            FormatText(PartBankFormat, std::to_string(bank))};
 }
 
 std::string TProgPsd::WithBankDigit(std::string_view text, std::int32_t bank)

@@ -272,6 +272,7 @@ void TProgJtag::WaitEndAck()
     case constante::ReplyAccepted:
         ClearInput();
         SpeedUp();
+        Programmed(FormatText(constante::PartPromFormat, CommandLine));
         State = JtagState::Done;
         break;
     case constante::ReplyFailed:

@@ -18,6 +18,7 @@ void TUpdateSession::WireEngine(TGestionnaire& engine)
     engine.OnChangeDeviceID = [this](TGestionnaire& sender) { EngineChangeDeviceID(sender); };
     engine.OnRetransmission = [this](TGestionnaire&) { EngineRetransmission(); };
     engine.OnNoise = [this](TGestionnaire& sender) { EngineNoise(sender); };
+    engine.OnProgrammed = [this](TGestionnaire&, const std::string& part) { TellProgrammed(part); };
 }
 
 void TUpdateSession::EngineSend(TGestionnaire& Sender)

@@ -87,3 +87,9 @@ void TUpdateSession::TellRunEnded(TRunResult result, const std::string& message,
     if (RunObserver)
         RunObserver->RunEnded(result, message, script);
 }
+
+void TUpdateSession::TellProgrammed(const std::string& part)
+{
+    if (RunObserver)
+        RunObserver->Programmed(part);
+}

@@ -39,6 +39,8 @@ public:
     virtual void VersionRead(const TCardText&) {}
     // The card took a version ("V", "UV") or its option code ("OP").
     virtual void TextWritten(const TCardText&) {}
+    // The card took and verified a part of the update ("bank 3", "boot", "PROM prom1.svf").
+    virtual void Programmed(const std::string& /*part*/) {}
     // component: the script's name for it ("3", "C0", "MB"...).
     virtual void ComponentSkipped(const std::string& /*component*/, TSkipReason) {}
     // message: the error (failed) or the last status line; script: the script

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
@@ -47,6 +48,17 @@ const char* ReasonText(TSkipReason reason)
     case TSkipReason::CardAbsent: return constante::ReportCardAbsent;
     }
     return constante::ReportUnchecked;
+}
+
+// The reason as the operator reads it; the JSON keeps its own words.
+const char* AccountReasonText(TSkipReason reason)
+{
+    switch (reason) {
+    case TSkipReason::UpToDate: return constante::AccountUpToDate;
+    case TSkipReason::Unchecked: return constante::AccountNotSelected;
+    case TSkipReason::CardAbsent: return constante::AccountCardAbsent;
+    }
+    return constante::AccountNotSelected;
 }
 
 const char* ConnectionText(tConnectionType type)
@@ -100,6 +112,7 @@ void TRunReport::RunStarted()
     Read.clear();
     Written.clear();
     Skipped.clear();
+    ProgrammedParts.clear();
     Status.clear();
     Message.clear();
     FailedScript.clear();
@@ -193,6 +206,62 @@ void TRunReport::ComponentSkipped(const std::string& component, TSkipReason reas
         if (skipped.Component == component && skipped.Reason == reason)
             return;
     Skipped.push_back({component, reason});
+}
+
+void TRunReport::Programmed(const std::string& part)
+{
+    if (!InRun)
+        return;
+    const TLine* open = OpenLine();
+    ProgrammedParts.push_back({part, open != nullptr && !open->Script.empty() && open->Script != Script});
+}
+
+std::vector<std::string> TRunReport::Account() const
+{
+    const auto joined = [](const std::vector<std::string>& items) {
+        std::string text;
+        for (const std::string& item : items)
+            text += (text.empty() ? "" : constante::AccountListSeparator) + item;
+        return text.empty() ? std::string(constante::AccountNone) : text;
+    };
+    std::vector<std::string> parts;
+    bool componentProgrammed = false;
+    for (const TProgrammed& programmed : ProgrammedParts) {
+        parts.push_back(programmed.Part);
+        componentProgrammed = componentProgrammed || programmed.ByComponent;
+    }
+    std::vector<std::string> skipped;
+    for (const TSkipped& skip : Skipped)
+        skipped.push_back((skip.Component.size() == 1 ? FormatText(constante::AccountComponentFormat, skip.Component)
+                                                      : skip.Component) +
+                          ' ' + AccountReasonText(skip.Reason));
+    // Every component was skipped when no line of a component's script ran.
+    const bool componentRan = std::any_of(Lines.begin(), Lines.end(), [this](const TLine& line) {
+        return !line.Script.empty() && line.Script != Script;
+    });
+    const bool everySkipped = !Skipped.empty() && !componentRan && !componentProgrammed;
+    const std::string why = (Manual ? constante::AccountModeManual : constante::AccountModeAuto) + joined(skipped);
+
+    std::vector<std::string> account;
+    if (everySkipped && parts.empty())
+        account.push_back(FormatText(constante::AccountEverySkippedFormat, why));
+    else if (everySkipped)
+        account.push_back(FormatText(constante::AccountOnlyFormat, {joined(parts), why}));
+    else if (parts.empty())
+        account.push_back(constante::AccountNothingProgrammed);
+    else
+        account.push_back(constante::AccountProgrammed + joined(parts));
+    if (!everySkipped && !Skipped.empty())
+        account.push_back(constante::AccountSkipped + joined(skipped));
+    std::vector<std::string> read;
+    for (const TVersion& version : Read)
+        read.push_back(version.Command + version.Component + ' ' + version.Version);
+    std::vector<std::string> written;
+    for (const TVersion& version : Written)
+        written.push_back(version.Command + version.Component + ' ' + version.Version);
+    account.push_back(constante::AccountVersionsRead + joined(read));
+    account.push_back(constante::AccountVersionsWritten + joined(written));
+    return account;
 }
 
 void TRunReport::RunEnded(TUpdateSession::TRunResult result, const std::string& message, const std::string& script)
@@ -321,6 +390,10 @@ QJsonObject TRunReport::ToJson() const
     report[QStringLiteral("lines")] = lines;
     report[QStringLiteral("skipped")] = skipped;
     report[QStringLiteral("noise_bytes_dropped")] = static_cast<double>(Session.GetNoiseDropped());
+    QJsonArray parts;
+    for (const TProgrammed& programmed : ProgrammedParts)
+        parts.append(Text(programmed.Part));
+    report[QStringLiteral("programmed")] = parts;
     report[QStringLiteral("result")] = QString::fromLatin1(ResultText(Result));
     report[QStringLiteral("message")] = Text(Message);
     report[QStringLiteral("failed_script")] = TextOrNull(FailedScript);
@@ -363,6 +436,8 @@ std::string TRunReport::LogText() const
         log += constante::LogVersionWritten + written.Command + written.Component + ' ' + written.Version + '\n';
     for (const TSkipped& skipped : Skipped)
         log += constante::LogSkipped + skipped.Component + " (" + ReasonText(skipped.Reason) + ")\n";
+    for (const std::string& line : Account())
+        log += line + '\n';
     log += constante::LogLines + std::to_string(Lines.size()) + ", " + constante::ReportFailed + ' ' + std::to_string(failedLines) +
            constante::LogRetransmissions + std::to_string(retransmissions) + constante::LogNoise +
            std::to_string(Session.GetNoiseDropped()) + '\n';

@@ -52,6 +52,12 @@ public:
     const std::string& GetFolder() const { return Folder; }
     // The bundle the session's update was unpacked from; none for a plain folder.
     void SetBundle(std::optional<TReportBundle> bundle) { Bundle = std::move(bundle); }
+    // What the last run did, in a few lines: the parts programmed, the
+    // components skipped and why, the versions read and written; or that
+    // nothing was programmed, and why when every component was skipped.
+    std::vector<std::string> Account() const;
+    // The last run had the card take and verify something.
+    bool ProgrammedAnything() const { return !ProgrammedParts.empty(); }
     // The files of the last run; empty when it left none.
     const std::string& LastJsonPath() const { return JsonPath; }
     const std::string& LastLogPath() const { return LogPath; }
@@ -77,6 +83,7 @@ public:
     void VersionRead(const TCardText& text) override;
     void TextWritten(const TCardText& text) override;
     void ComponentSkipped(const std::string& component, TSkipReason reason) override;
+    void Programmed(const std::string& part) override;
     void RunEnded(TUpdateSession::TRunResult result, const std::string& message, const std::string& script) override;
 
 private:
@@ -142,6 +149,12 @@ private:
     std::vector<TVersion> Read;
     std::vector<TVersion> Written;
     std::vector<TSkipped> Skipped;
+    struct TProgrammed {
+        std::string Part;
+        // By a line of a component's script, not by the run's own closing lines.
+        bool ByComponent = false;
+    };
+    std::vector<TProgrammed> ProgrammedParts;
     std::vector<TTimedLine> Status;
     TUpdateSession::TRunResult Result = TUpdateSession::TRunResult::Completed;
     std::string Message;

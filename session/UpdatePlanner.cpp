@@ -47,10 +47,14 @@ void TUpdatePlanner::MainScript(const std::vector<std::string>& lines)
         } else if (StartsWith(line, PrefixComponent)) {
             const std::string number = Trim(std::string_view(line).substr(1));
             const unsigned component = number.empty() ? std::size(ComponentFolders) : HexValue(number[0]);
-            if (component < std::size(ComponentFolders))
-                Component(origin, ComponentFolders[component]);
-            else
-                Problem(origin, SyntaxErrorLine + std::to_string(origin.Line));
+            if (component >= std::size(ComponentFolders)) {
+                Problem(origin, SyntaxProblem(origin.Line, line));
+                continue;
+            }
+            // A run reads the character leniently and goes on with that component.
+            if (std::string digit = DigitProblem(line); !digit.empty())
+                Problem(origin, std::move(digit));
+            Component(origin, ComponentFolders[component]);
         } else if (!line.empty() && !StartsWith(line, Remark)) {
             Operation(origin, line);
         }
@@ -115,7 +119,7 @@ void TUpdatePlanner::Operation(const Origin& origin, const std::string& line)
             AddStep(origin, line, std::move(planned));
         return;
     }
-    Problem(origin, SyntaxErrorLine + std::to_string(origin.Line));
+    Problem(origin, SyntaxProblem(origin.Line, line));
 }
 
 void TUpdatePlanner::AddStep(const Origin& origin, const std::string& operation, TOperationPlan&& planned)

@@ -271,6 +271,7 @@ private:
     void TellLineStarted(const std::string& script, std::int32_t lineNumber, const std::string& line);
     void TellSent(const std::string& text);
     void TellRetransmission();
+    void TellProgrammed(const std::string& part);
     void TellEngineBusy(TGestionnaire& Sender);
     void TellEngineError(TGestionnaire& Sender);
     void TellBootChecksum(std::uint16_t checksum);

@@ -92,7 +92,8 @@ TEST_P(BatchUpdate, CompletesAFullUpdateConfiguredByTheSettingsFile)
               (Lines{"Synchronize...", "Verify Device Type", "Boot Checksum : E000", "Device ID : AAAA",
                      "Erase Bank0", "Upload Bank0", "Verify Bank0", "Erase Bank1", "Upload Bank1", "Verify Bank1",
                      "Extract MCU ID", "ID Number : 5A", "Extract JTAG Devices ID", "ID Number : 1C0DE0A5", "Ext card",
-                     "Program operation completed"}));
+                     "Program operation completed", "Programmed: bank 0, bank 1, PROM PROM.SVF, boot",
+                     "Versions read: T0 0000, T8 0000", "Versions written: V0 0102, V8 0200, UV 0105, OP 0000"}));
     EXPECT_FALSE(Contains(result.Err, "Overall"));  // no progress line unless stderr is a terminal
 
     const QJsonObject state = card.State();
@@ -181,12 +182,17 @@ TEST(BatchMode, SeveralPortsUpdateSeveralCardsAtOnce)
     for (const std::string& port : {udpPort, ptyPort})
         EXPECT_TRUE(Contains(result.Out, "[" + port + "] Program operation completed\n")) << port;
 
-    // Every line names its card; the summary follows: a heading, then one row per card in the order given.
+    // Every line names its card; the summary follows: a heading, one row per card in the order given,
+    // then what each run did, the failed one included since it had programmed a bank.
     const Lines lines = SplitLines(result.Out);
     const auto heading = std::find_if(lines.begin(), lines.end(), [](const std::string& line) { return line.rfind("PORT ", 0) == 0; });
-    ASSERT_EQ(lines.end() - heading, 4) << result.Out;
-    for (auto line = lines.begin(); line != heading; ++line)
-        EXPECT_EQ(line->front(), '[') << *line;
+    ASSERT_GE(lines.end() - heading, 4 + 9) << result.Out;
+    for (auto line = lines.begin(); line != lines.end(); ++line) {
+        const bool summaryRow = line >= heading && line <= heading + 3;
+        EXPECT_TRUE(summaryRow || line->front() == '[') << *line;
+    }
+    EXPECT_TRUE(Contains(result.Out, "\n[" + tcpPort + "] Programmed: bank 0\n")) << result.Out;
+    EXPECT_TRUE(Contains(result.Out, "\n[" + ptyPort + "] Programmed: bank 0, bank 1, PROM PROM.SVF, boot\n")) << result.Out;
     EXPECT_TRUE(Contains(*heading, "DEVICE ID") && Contains(*heading, "RETRANSMISSIONS") &&
                 Contains(*heading, "NOISE DROPPED") && Contains(*heading, "MESSAGE"));
     EXPECT_EQ(heading[1].rfind(tcpPort + " ", 0), 0u);
@@ -257,6 +263,40 @@ TEST(BatchMode, ManualListAndReadIdChooseWhatRuns)
     EXPECT_EQ(state["banks"].toArray()[0].toObject()["erases"].toInt(), 0);
     EXPECT_EQ(state["versions"].toObject()["8"].toString(), "0200");
     EXPECT_FALSE(state["versions"].toObject().contains("0"));
+}
+
+// The summary ends with what the run did; a run that programmed nothing says
+// so, and why, though it completes.
+TEST(BatchMode, SummarySaysWhatWasProgrammedAndWhatWasSkipped)
+{
+    TempDir dir;
+    WriteUpdateBundle(dir);
+    dir.Write("update.ini", "CM\r\n");
+    dir.Write("MB/update.ini", "P0 BANK0.HEX\r\n");
+    CardProcess card(Transport::Tcp, dir);
+    ASSERT_TRUE(card.Started);
+    dir.Write("Updater.prm", card.SettingsText());
+
+    const ProcessResult nothing = RunUpdater(dir, {"--manual", "", dir.Path() + "update.ini"});
+    EXPECT_EQ(nothing.ExitCode, 0) << nothing.Err;
+    EXPECT_TRUE(Contains(nothing.Out, "\nProgram operation completed\n"
+                                      "Nothing was programmed: every component was skipped (Manual: MB not selected)\n"
+                                      "Versions read: none\nVersions written: none\n"))
+        << nothing.Out;
+
+    // The main script's closing lines still program the extended boot.
+    dir.Write("script.ini", "CM\r\n");
+    const ProcessResult bootOnly = RunUpdater(dir, {"--manual", ""});
+    EXPECT_EQ(bootOnly.ExitCode, 0) << bootOnly.Err;
+    EXPECT_TRUE(Contains(bootOnly.Out, "\nOnly boot programmed: every component was skipped (Manual: MB not selected)\n"
+                                       "Versions read: none\nVersions written: OP 0000\n"))
+        << bootOnly.Out;
+
+    // Banks, but not the PROM.
+    const ProcessResult banks = RunUpdater(dir, {"--manual", "MB,MCU", dir.Path() + "update.ini"});
+    EXPECT_EQ(banks.ExitCode, 0) << banks.Err;
+    EXPECT_TRUE(Contains(banks.Out, "\nProgrammed: bank 0\nSkipped: PROM1 not selected\n")) << banks.Out;
+    EXPECT_EQ(card.State()["banks"].toArray()[0].toObject()["erases"].toInt(), 1);
 }
 
 // Batch mode's texts name what batch mode has: no START button, options for the Port menu.

@@ -76,6 +76,23 @@ TEST(WindowRun, CompletedRunFillsTheBarsAndShowsTheDeviceInTheCaption)
     EXPECT_EQ(window.Start->text(), "START");
     EXPECT_EQ(window.Timer1->interval(), 500);
     EXPECT_EQ(window.GetReport().LastJsonPath().rfind(run.Bench.Dir.Path() + "reports/", 0), 0u);
+
+    // File > Last run... shows the run's report as text, with its account.
+    window.LastRun->trigger();
+    ASSERT_NE(window.LastRunDlg, nullptr);
+    EXPECT_TRUE(window.LastRunDlg->isVisible());
+    const std::string text = window.LastRunDlg->Text().toStdString();
+    EXPECT_NE(text.find("\nProgrammed: bank 0, bank 1, PROM PROM.SVF, boot\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Program operation completed"), std::string::npos);
+}
+
+TEST(WindowRun, LastRunBeforeAnyRunSaysThereIsNone)
+{
+    WindowRun run;
+    run.Open();
+    run.Window().LastRun->trigger();
+    EXPECT_EQ(run.Bench.Boxes, std::vector<std::string>{"No run has left a report yet"});
+    EXPECT_EQ(run.Window().LastRunDlg, nullptr);
 }
 
 // REPORT_DIR in "Updater.prm" moves the reports: a relative folder is within the program's folder.

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -97,6 +99,12 @@ std::vector<std::string> ReportSchemaFaults(const QJsonObject& report)
                  {"lines", any},
                  {"skipped", any},
                  {"noise_bytes_dropped", IsCount},
+                 {"programmed", [](const QJsonValue& value) {
+                      if (!value.isArray())
+                          return false;
+                      const QJsonArray parts = value.toArray();
+                      return std::all_of(parts.begin(), parts.end(), [](const QJsonValue& part) { return part.isString(); });
+                  }},
                  {"result", OneOf({"completed", "failed", "stopped"})},
                  {"message", IsString},
                  {"failed_script", IsStringOrNull}},

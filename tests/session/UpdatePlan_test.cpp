@@ -129,11 +129,31 @@ TEST_F(PlanFolder, LinesNoEngineTakesAreSyntaxErrorsWhereTheyStand)
 {
     Dir.Write("script.ini", "REM capitals\r\nC1\r\nC\r\nCM\r\n");
     Dir.Write("MB/script.ini", "T0 0150\r\nCM\r\nP9 bank9.hex\r\n");
-    EXPECT_EQ(Problems(), (Texts{At("script.ini", 1) + "Syntax Error in script file line : 1",
-                                 At("script.ini", 2) + "Syntax Error in script file line : 2",
-                                 At("script.ini", 3) + "Syntax Error in script file line : 3",
-                                 At("MB/script.ini", 2) + "Syntax Error in script file line : 2",
-                                 At("MB/script.ini", 3) + "Syntax Error in script file line : 3"}));
+    EXPECT_EQ(Problems(), (Texts{At("script.ini", 1) + "Syntax Error in script file line : 1 \"REM capitals\"",
+                                 At("script.ini", 2) + "Syntax Error in script file line : 2 \"C1\"",
+                                 At("script.ini", 3) + "Syntax Error in script file line : 3 \"C\"",
+                                 At("MB/script.ini", 2) + "Syntax Error in script file line : 2 \"CM\"",
+                                 At("MB/script.ini", 3) + "Syntax Error in script file line : 3 \"P9 bank9.hex\""}));
+}
+
+// A run reads such a character as 0, or stops at the line; the check names
+// the line and the character either way.
+TEST_F(PlanFolder, CharactersThatShouldBeHexadecimalDigits)
+{
+    Dir.Write("script.ini", "CX\r\nCM\r\n");
+    Dir.Write("MB/script.ini", "VO 0150\r\nTO 0150\r\nVx 0150\r\nPZ bank0.hex\r\nV0 0150\r\nTA 0150\r\n");
+    EXPECT_EQ(Problems(), (Texts{At("script.ini", 1) + "C followed by 'X', not a hexadecimal digit",
+                                 At("MB/script.ini", 1) + "V followed by 'O', not a hexadecimal digit",
+                                 At("MB/script.ini", 2) + "T followed by 'O', not a hexadecimal digit",
+                                 At("MB/script.ini", 3) + "V followed by 'x', not a hexadecimal digit",
+                                 At("MB/script.ini", 4) + "Syntax Error in script file line : 4 \"PZ bank0.hex\": "
+                                                          "P followed by 'Z', not a hexadecimal digit"}));
+
+    // The quote of a long line is cut.
+    Dir.Write("script.ini", "CM\r\n" + std::string(100, 'Q') + "\r\n");
+    Dir.Write("MB/script.ini", "V0 0150\r\n");
+    EXPECT_EQ(Problems(),
+              (Texts{At("script.ini", 2) + "Syntax Error in script file line : 2 \"" + std::string(60, 'Q') + "...\""}));
 }
 
 TEST_F(PlanFolder, MissingUnreadableAndEmptyFilesAreProblemsOfTheLineThatNamesThem)
