@@ -33,15 +33,12 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-
 ProcessResult RunUpdater(const TempDir& dir, std::vector<std::string> options = {})
 {
     std::vector<std::string> argv = {CORVANE_UPDATER, "--batch", "--app-dir", dir.Path()};
     argv.insert(argv.end(), options.begin(), options.end());
     return RunProcess(argv, std::chrono::seconds(60));
 }
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // Runs the program on a terminal of its own and returns all it wrote there.
 std::string RunOnTerminal(const std::vector<std::string>& arguments)

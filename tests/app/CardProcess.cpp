@@ -10,15 +10,6 @@
 
 #include <sstream>
 
-std::vector<std::string> SplitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 std::uint16_t UnusedUdpPort()
 {
     QUdpSocket socket;

@@ -4,6 +4,7 @@
 
 #include "CardBench.h"
 #include "ChildProcess.h"
+#include "RunProcess.h"
 #include "TempDir.h"
 
 #include <QJsonObject>
@@ -12,7 +13,6 @@
 #include <string>
 #include <vector>
 
-std::vector<std::string> SplitLines(const std::string& text);
 
 // A UDP port of 127.0.0.1 that was free a moment ago.
 std::uint16_t UnusedUdpPort();

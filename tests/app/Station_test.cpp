@@ -21,8 +21,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 // Every line of the output, parsed; a line that is not one JSON object fails the test.
 std::vector<QJsonObject> JsonLines(const std::string& out)
 {

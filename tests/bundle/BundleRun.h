@@ -50,5 +50,3 @@ private:
     std::string CardPort;
 };
 
-std::vector<std::string> SplitLines(const std::string& text);
-bool Contains(const std::string& text, const std::string& part);

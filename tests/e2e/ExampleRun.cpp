@@ -100,17 +100,6 @@ QJsonObject ExampleRun::CardState()
 
 ProcessResult ExampleRun::Check() const { return RunProcess({CORVANE_TOOL, "check", StatePath, App}); }
 
-std::vector<std::string> SplitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 std::map<std::string, std::string> CheckVerdicts(const std::string& report)
 {
     std::map<std::string, std::string> verdicts;

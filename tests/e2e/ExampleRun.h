@@ -52,8 +52,6 @@ private:
     int Runs = 0;
 };
 
-std::vector<std::string> SplitLines(const std::string& text);
-bool Contains(const std::string& text, const std::string& part);
 
 // The verdict ("match", or "MISMATCH" and its detail) of each line of a check
 // report, by its label ("boot", "bank 0", "PROM 1", "versions" ...).

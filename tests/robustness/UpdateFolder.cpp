@@ -55,8 +55,6 @@ std::string HexImage(std::uint16_t base, int records, unsigned seed)
     return text + ":00000001FF\r\n";
 }
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 UpdateFolder::UpdateFolder() : AppDir(Dir.Path() + "app/"), StatePath(Dir.Path() + "card.json")
 {
     Write("script.ini", "prompt catalogue\r\nCM\r\n");

@@ -64,4 +64,3 @@ private:
 // Intel HEX data records of 16 bytes from base on (their bytes follow seed), then
 // the end-of-file record; one text with CR LF line ends.
 std::string HexImage(std::uint16_t base, int records, unsigned seed);
-bool Contains(const std::string& text, const std::string& part);

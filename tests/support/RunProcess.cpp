@@ -1,5 +1,7 @@
 #include "RunProcess.h"
 
+#include <sstream>
+
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
@@ -97,3 +99,14 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, std::chrono::mill
     result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }
+
+std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }

@@ -18,6 +18,10 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
                          std::chrono::milliseconds timeout = std::chrono::seconds(30),
                          const std::string& input = {}, int user = -1);
 
+// A program's output at its line breaks, and a search in it.
+std::vector<std::string> SplitLines(const std::string& text);
+bool Contains(const std::string& text, const std::string& part);
+
 // In a forked child: becomes the program argv[0] with its arguments, or exits
 // with 127 when it cannot.
 [[noreturn]] void ExecChild(const std::vector<std::string>& argv);
