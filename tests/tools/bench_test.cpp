@@ -270,6 +270,8 @@ TEST(BenchBatchSummary, ReadsEachColumnAtTheHeadingsPlace)
         "PORT                         DEVICE ID  RESULT     DURATION  LINES SENT  RETRANSMISSIONS  NOISE DROPPED  MESSAGE",
         "/dev/pts/3                   AAAA       completed  31.2 s    3519        0                17",
         "udp://127.0.0.1:4000?local=0 -          failed     5.0 s     12          3                0              No reply from the card for 5 s",
+        "[/dev/pts/3] Programmed: bank 0, boot",
+        "[/dev/pts/3] Versions read: none",
     };
     std::vector<BatchSummaryRow> rows;
     ASSERT_TRUE(ParseBatchSummary(lines, rows));

@@ -56,6 +56,9 @@ bool ParseBatchSummary(const std::vector<std::string>& lines, std::vector<BatchS
         return false;
     for (std::size_t index = heading + 1; index < lines.size(); ++index) {
         const std::string& line = lines[index];
+        // What each run did follows the rows, each line after its card's "[port]".
+        if (line.starts_with('['))
+            break;
         std::array<std::string, ColumnCount> fields;
         for (std::size_t column = 0; column < ColumnCount; ++column)
             fields[column] = Field(line, starts[column], column + 1 < ColumnCount ? starts[column + 1] : std::string::npos);
