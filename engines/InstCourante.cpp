@@ -328,7 +328,7 @@ void TInstCrt::StartVersionComparison()
 
 void TInstCrt::CompareVersion()
 {
-    DropNoiseBeforeText();
+    DropNoiseInText();
     if (InBuffer.find(ReplyAccepted) == VersionReplyLength) {
         State = InstState::Done;
         const std::string version = InBuffer.substr(0, VersionReplyLength);

@@ -3,6 +3,7 @@
 #include "constante.h"
 #include "textutil.h"
 
+#include <algorithm>
 #include <iterator>
 
 void TGestionnaire::Raise(const TNotifyEvent& event)
@@ -95,13 +96,26 @@ void TGestionnaire::DropNoiseAtFront(std::string_view replyStarts)
     DropNoiseBytes(noise);
 }
 
-void TGestionnaire::DropNoiseBeforeText()
+void TGestionnaire::DropNoiseInText()
 {
     PollInput();
-    std::size_t noise = 0;
-    while (noise < InBuffer.size() && !IsPrintable(InBuffer[noise]))
-        ++noise;
-    DropNoiseBytes(noise);
+    DropNoiseWhere([](char c) { return !IsPrintable(c); });
+}
+
+void TGestionnaire::DropNoiseInside(std::string_view replyBytes)
+{
+    DropNoiseWhere([replyBytes](char c) { return replyBytes.find(c) == std::string_view::npos; });
+}
+
+template <class IsNoise>
+void TGestionnaire::DropNoiseWhere(IsNoise isNoise)
+{
+    const auto kept = std::remove_if(InBuffer.begin(), InBuffer.end(), isNoise);
+    const auto count = static_cast<std::size_t>(InBuffer.end() - kept);
+    if (count == 0)
+        return;
+    InBuffer.erase(kept, InBuffer.end());
+    CountNoise(count);
 }
 
 void TGestionnaire::DropNoiseBytes(std::size_t count)
@@ -109,6 +123,11 @@ void TGestionnaire::DropNoiseBytes(std::size_t count)
     if (count == 0)
         return;
     InBuffer.erase(0, count);
+    CountNoise(count);
+}
+
+void TGestionnaire::CountNoise(std::size_t count)
+{
     NoiseDropped += count;
     LastNoise = count;
     Raise(OnNoise);

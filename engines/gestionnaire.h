@@ -105,8 +105,13 @@ protected:
     void DropNoise(std::string_view replyStarts);
     // The same on what InBuffer holds, without polling.
     void DropNoiseAtFront(std::string_view replyStarts);
-    // The same for a reply that carries text: it begins with a printable character.
-    void DropNoiseBeforeText();
+    // The same for a reply that carries text, PollInput first: the text and its
+    // "." are printable throughout, so every other byte is noise wherever it
+    // stands, also between two pieces of a reply that arrived apart.
+    void DropNoiseInText();
+    // Drops every byte of InBuffer that no reply of the wait can hold, wherever
+    // it stands, without polling: for a reply of several bytes made only of replyBytes.
+    void DropNoiseInside(std::string_view replyBytes);
     // Drops count bytes of line noise from the front of InBuffer.
     void DropNoiseBytes(std::size_t count);
     // DropNoise, then the character at the front of InBuffer; NoReply when nothing is left.
@@ -144,4 +149,7 @@ protected:
 
 private:
     void Raise(const TNotifyEvent& event);
+    template <class IsNoise>
+    void DropNoiseWhere(IsNoise isNoise);
+    void CountNoise(std::size_t count);
 };

@@ -150,7 +150,7 @@ void TProgBoot::AwaitDeviceType()
 
 void TProgBoot::ReadIdentification()
 {
-    DropNoiseBeforeText();
+    DropNoiseInText();
     if (InBuffer.find(ReplyAccepted) != IdentificationReplyLength)
         return;
     const std::string_view reply = std::string_view(InBuffer).substr(0, IdentificationReplyLength);

@@ -135,7 +135,7 @@ void TProgPsd::StartUpload()
 
 void TProgPsd::ReadMcuId()
 {
-    DropNoiseBeforeText();
+    DropNoiseInText();
     if (InBuffer.find(ReplyAccepted) != McuIdReplyLength)
         return;
     Info(InfoIdNumber + InBuffer.substr(0, McuIdReplyLength));

@@ -192,7 +192,7 @@ void TProgJtag::WaitIdentifyAck()
 
 void TProgJtag::WaitIdentifiers()
 {
-    DropNoiseBeforeText();
+    DropNoiseInText();
     const std::size_t end = InBuffer.find(constante::ReplyAccepted);
     if (end == std::string::npos || end == 0)
         return;
@@ -263,6 +263,10 @@ void TProgJtag::DropPlayNoise()
         DropNoiseBytes(1);
         DropNoiseAtFront(starts);
     }
+    // Captured data is several bytes long and can arrive in pieces: noise
+    // between them goes as well, and the sum still finds a changed digit.
+    if (capture)
+        DropNoiseInside(starts);
 }
 
 void TProgJtag::WaitEndAck()

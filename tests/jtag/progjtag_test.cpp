@@ -104,6 +104,7 @@ TEST_F(JtagEngine, TextBeforeTheReplyIsIgnored)
 
 // Line noise in front of every answer of the card, ESC among it, costs nothing:
 // the same texts go out, and an ESC that begins no reply never holds a wait.
+// Noise inside the identifiers' text goes too.
 TEST_F(JtagEngine, LineNoiseInFrontOfEveryAnswerIsDropped)
 {
     // (ESC ESC in front of captured bits reads as the digits 1B: the sum finds that out.)
@@ -122,9 +123,25 @@ TEST_F(JtagEngine, LineNoiseInFrontOfEveryAnswerIsDropped)
         EXPECT_EQ(Errors(), V{});
         EXPECT_EQ(host.Noise, 6 * noise.size());
 
-        host.Card = [noise](const std::string& sent) { return sent == "D8" ? noise + "." + noise + "12345678." : ""; };
+        host.Card = [noise](const std::string& sent) { return sent == "D8" ? noise + "." + noise + "1234" + noise + "5678." : ""; };
         RunLine(engine, "D8", 20);
         EXPECT_EQ(host.EventsOf("info").back(), "ID Number : 78563412");
+    }
+}
+
+// Captured data with noise inside (a real line puts it between the pieces in
+// which a reply arrives) are taken as they were sent, without asking again.
+TEST_F(JtagEngine, NoiseInsideCapturedDataIsDropped)
+{
+    for (const std::string& noise : {std::string(1, '\0'), std::string("\xFF"), std::string("\x80\xFE")}) {
+        Restart();
+        host.Sent.clear();
+        host.Noise = 0;
+        Play("SDR 32 TDI (00000000) TDO (12345678);\r\n",
+             {{":010020F300EC\r\n", {"7856" + noise + "3412" + noise + "14" + Esc + "."}}});
+        EXPECT_EQ(host.Sent, (V{"P8", ":010020F300EC\r\n", ".", Eof}));
+        EXPECT_EQ(Errors(), V{});
+        EXPECT_EQ(host.Noise, 2 * noise.size());
     }
 }
 
