@@ -53,9 +53,10 @@ bool Decode(std::string_view line, std::size_t expected, Bytes& bytes, std::stri
     bytes.assign(line.size(), 0);
     std::size_t length = 0;
     const char* end = nullptr;
-    if (sodium_base642bin(bytes.data(), bytes.size(), line.data(), line.size(), nullptr, &length, &end,
-                          sodium_base64_VARIANT_ORIGINAL) != 0 ||
-        end != line.data() + line.size()) {
+    // An empty line decodes to nothing; the decoder must not see its empty buffer.
+    if (!line.empty() && (sodium_base642bin(bytes.data(), bytes.size(), line.data(), line.size(), nullptr, &length,
+                                            &end, sodium_base64_VARIANT_ORIGINAL) != 0 ||
+                          end != line.data() + line.size())) {
         problem = bundletext::NotBase64;
         return false;
     }

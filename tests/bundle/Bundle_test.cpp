@@ -239,6 +239,17 @@ TEST(MinisignFiles, KeysThatCannotSignAreRefusedWithTheReason)
     EXPECT_EQ(why, bundletext::NoCommentLine);
 }
 
+// An empty line where the base64 belongs decodes to nothing, like any short one.
+TEST(MinisignFiles, AnEmptyDataLineIsTooShort)
+{
+    TMinisignSignature signature;
+    std::string why;
+    EXPECT_FALSE(ParseSignature("untrusted comment: x\n\ntrusted comment: t\nAA==\n", signature, why));
+    EXPECT_EQ(why, "0 bytes where 74 were expected");
+    TMinisignPublicKey key;
+    EXPECT_FALSE(ParsePublicKey("untrusted comment: x\n\n", key, why));
+}
+
 TEST(TrustedKeyFolders, OnlyPubFilesCountAndABrokenOneIsAProblem)
 {
     TempDir dir;
