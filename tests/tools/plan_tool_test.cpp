@@ -71,7 +71,8 @@ TEST(ToolPlan, WrongUsage)
 // The plan counts what a run sends and receives when all goes well; the card
 // counts what its line carried, by baud rate. In the programming phase the two
 // agree to the byte, but for the synchronisation "%", which a run sends again
-// on every second step until the boot loader's answer has arrived.
+// on every second step until the boot loader's answer has arrived, and which
+// the boot loader answers again when it comes after its quiet time.
 TEST(ToolPlan, ProgrammingPhaseIsPlannedToTheByteOverAPacedLine)
 {
     ExampleRun run(Link::Pty, {"--baud-pacing"});
@@ -84,10 +85,14 @@ TEST(ToolPlan, ProgrammingPhaseIsPlannedToTheByteOverAPacedLine)
     for (const QJsonValue& line : state["traffic"].toArray())
         if (line.toObject()["baud"].toInt() == 57600) {
             fromPc = static_cast<std::uint64_t>(line.toObject()["from_pc"].toInteger());
-            toPc = static_cast<std::uint64_t>(line.toObject()["to_pc"].toInteger());
+            // Answers of the firmware still on their way when the rate changed are not the boot loader's.
+            toPc = static_cast<std::uint64_t>(line.toObject()["to_pc"].toInteger() -
+                                              line.toObject()["firmware_to_pc"].toInteger());
         }
     const auto probes = static_cast<std::uint64_t>(state["counts"].toObject()["sync_probes"].toInteger());
-    ASSERT_GE(probes, 1u);
+    const auto answers = static_cast<std::uint64_t>(state["counts"].toObject()["sync_answers"].toInteger());
+    ASSERT_GE(probes, answers);
+    ASSERT_GE(answers, 1u);
 
     std::uint64_t planTo = 0;
     std::uint64_t planFrom = 0;
@@ -98,7 +103,7 @@ TEST(ToolPlan, ProgrammingPhaseIsPlannedToTheByteOverAPacedLine)
         }
     EXPECT_GT(planTo, 100000u);
     EXPECT_EQ(fromPc - (probes - 1), planTo) << probes << " \"%\" sent";
-    EXPECT_EQ(toPc, planFrom);
+    EXPECT_EQ(toPc - (answers - 1), planFrom) << answers << " \"%\" answered";
 }
 
 TEST(ToolConvertSvf, RealVendorFiles)

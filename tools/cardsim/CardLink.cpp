@@ -5,7 +5,10 @@ CardLink::CardLink(SimulatedCard& card) : Card(card)
     Card.OnOutput = [this](const std::string& bytes) {
         if (OnTrace)
             OnTrace("CARD", bytes);
-        CarriedByBaud[LineBaud()].ToPc += bytes.size();
+        Traffic& traffic = CarriedByBaud[LineBaud()];
+        traffic.ToPc += bytes.size();
+        if (Card.CurrentMode() == SimulatedCard::Mode::Firmware)
+            traffic.FirmwareToPc += bytes.size();
         ToPc(bytes);
     };
     Card.OnDisconnect = [this] { Disconnect(); };

@@ -29,6 +29,9 @@ public:
     struct Traffic {
         std::uint64_t FromPc = 0;
         std::uint64_t ToPc = 0;
+        // Of ToPc, what the firmware sent: its late answers can still be on
+        // their way when the updater has set the boot loader's rate.
+        std::uint64_t FirmwareToPc = 0;
     };
     const std::map<std::uint32_t, Traffic>& Carried() const { return CarriedByBaud; }
 

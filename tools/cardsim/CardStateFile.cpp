@@ -70,7 +70,8 @@ QJsonObject CardStateJson(const SimulatedCard& card, const CardTraffic& traffic)
     for (const auto& [baud, bytes] : traffic)
         carried.append(QJsonObject{{"baud", static_cast<qint64>(baud)},
                                    {"from_pc", static_cast<qint64>(bytes.FromPc)},
-                                   {"to_pc", static_cast<qint64>(bytes.ToPc)}});
+                                   {"to_pc", static_cast<qint64>(bytes.ToPc)},
+                                   {"firmware_to_pc", static_cast<qint64>(bytes.FirmwareToPc)}});
 
     return QJsonObject{
         {"mode", card.CurrentMode() == SimulatedCard::Mode::Firmware ? "firmware" : "bootloader"},
@@ -87,6 +88,7 @@ QJsonObject CardStateJson(const SimulatedCard& card, const CardTraffic& traffic)
         {"counts", QJsonObject{{"commands", static_cast<qint64>(card.CommandsReceived())},
                                {"retransmissions", static_cast<qint64>(card.RetransmissionsRequested())},
                                {"sync_probes", static_cast<qint64>(card.SyncProbesReceived())},
+                               {"sync_answers", static_cast<qint64>(card.SyncAnswersSent())},
                                {"noise_bytes", static_cast<qint64>(card.NoiseBytesSent())}}},
         {"firmware_commands", firmwareCommands},
         {"traffic", carried},

@@ -232,6 +232,7 @@ void SimulatedCard::BootLoaderByte(char c)
     Upload = nullptr;
     SyncAnswered = true;
     SyncAnsweredAt = now;
+    ++SyncAnswers;
     Reply(Accepted);
 }
 

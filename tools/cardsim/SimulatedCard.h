@@ -75,6 +75,9 @@ public:
     std::uint64_t RetransmissionsRequested() const { return Retransmissions; }
     // Every "%" the boot loader received, answered or not.
     std::uint64_t SyncProbesReceived() const { return SyncProbes; }
+    // The "%" among them that were answered: a probe after the quiet time is
+    // answered again, so a slow exchange may see several answers.
+    std::uint64_t SyncAnswersSent() const { return SyncAnswers; }
     std::uint64_t EffectRecordsExecuted() const { return RecordsExecuted; }
     // Stray bytes put in front of replies (fault injection).
     std::uint64_t NoiseBytesSent() const { return NoiseBytes; }
@@ -144,5 +147,6 @@ private:
     std::map<std::string, std::uint64_t> FirmwareTally;
     std::uint64_t Retransmissions = 0;
     std::uint64_t SyncProbes = 0;
+    std::uint64_t SyncAnswers = 0;
     std::uint64_t NoiseBytes = 0;
 };
