@@ -7,6 +7,9 @@
 TTcpClient::TTcpClient()
 {
     QObject::connect(&Socket, &QTcpSocket::connected, &Socket, [this] {
+        // Every command is a short request that waits for its answer: it goes
+        // out at once, never held back to be joined with the next.
+        Socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
         Failure.clear();
         Raise(OnConnect);
     });
