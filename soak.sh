@@ -157,6 +157,8 @@ card_verdict() {
         return 0
     fi
     # The summary row: port, device ID, result, duration ("1.5 s"), lines, retransmissions, message.
+    # The summary names a UDP link without the local port its --port gave.
+    port=${port%%\?local=*}
     row=$(awk -v port="$port" 'heading && $1 == port { print; exit } /^PORT / { heading = 1 }' "$dir/updater.out")
     verdict=$(awk '{ print $3 }' <<< "$row")
     [ -n "$verdict" ] || verdict=none
