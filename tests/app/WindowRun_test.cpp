@@ -265,7 +265,7 @@ TEST(WindowRun, BarsHaveLabelsAndTheTimeLeftShowsDuringARun)
     QTimer sample;
     QObject::connect(&sample, &QTimer::timeout, [&] { shown.append(window.TimeLeft->text()); });
     sample.start(200);
-    ASSERT_TRUE(run.Bench.Run(false, 60000));
+    ASSERT_TRUE(run.Bench.Run(false, 60000)) << window.MemoStatus->toPlainText().toStdString();
     EXPECT_TRUE(shown.filter(QRegularExpression(QStringLiteral("^\\d+:\\d\\d left$"))).size() > 0) << shown.join('|').toStdString();
     window.Timer1Timer();
     EXPECT_TRUE(window.TimeLeft->text().isEmpty());
