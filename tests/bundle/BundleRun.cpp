@@ -1,9 +1,6 @@
 #include "BundleRun.h"
 
-#include <QByteArray>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include "CardStateFile.h"
 
 #include <gtest/gtest.h>
 
@@ -74,11 +71,7 @@ ProcessResult BundleRun::Update(const std::string& bundle, const std::vector<std
 long long BundleRun::BytesTheCardReceived()
 {
     Card.Stop(SIGTERM);
-    const QJsonObject state = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(StatePath))).object();
-    long long received = 0;
-    for (const QJsonValue& carried : state["traffic"].toArray())
-        received += carried.toObject()["from_pc"].toInteger();
-    return received;
+    return BytesFromPcInState(StatePath);
 }
 
 ProcessResult BundleRun::Check()

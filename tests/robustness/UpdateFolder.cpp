@@ -1,9 +1,6 @@
 #include "UpdateFolder.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
+#include "CardStateFile.h"
 #include "hex.h"
 
 #include <pwd.h>
@@ -132,11 +129,7 @@ ProcessResult UpdateFolder::Plan() const
 long long UpdateFolder::BytesTheCardReceived()
 {
     Card.Stop(SIGTERM);
-    const QJsonObject state = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(StatePath))).object();
-    long long received = 0;
-    for (const QJsonValue& carried : state["traffic"].toArray())
-        received += carried.toObject()["from_pc"].toInteger();
-    return received;
+    return BytesFromPcInState(StatePath);
 }
 
 ProcessResult UpdateFolder::Check()
